@@ -1,0 +1,25 @@
+#pragma once
+// The two words that travel through the whole program.
+
+#include <cstdint>
+
+namespace lptlcd {
+
+// One recorded parallel-port write: high byte = port selector, low byte = value.
+using PortWriteRecord = std::uint16_t;
+
+// One HD44780 bus cycle: bit 8 = register select (1 data, 0 instruction),
+// bits 0-7 = the byte, bits 9-15 zero.
+using LcdCommand = std::uint16_t;
+
+// Port selectors: the low byte of the first parallel port's register addresses.
+constexpr std::uint8_t kDataRegisterSelector = 0x78;     // port 0x378
+constexpr std::uint8_t kControlRegisterSelector = 0x7A;  // port 0x37A
+
+constexpr LcdCommand kRegisterSelectData = 0x100;
+
+constexpr PortWriteRecord MakeRecord(std::uint8_t selector, std::uint8_t value) {
+  return static_cast<PortWriteRecord>((selector << 8) | value);
+}
+
+}  // namespace lptlcd

@@ -1,0 +1,16 @@
+#include <windows.h>
+
+#include "device/output_pipe.h"
+
+namespace lptlcd {
+
+bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size) {
+  DWORD written = 0;
+  const BOOL ok = ::WriteFile(static_cast<HANDLE>(pipe), bytes, static_cast<DWORD>(size),
+                              &written, nullptr);
+  return ok && written == size;
+}
+
+void ClosePipe(PipeHandle pipe) { ::CloseHandle(static_cast<HANDLE>(pipe)); }
+
+}  // namespace lptlcd

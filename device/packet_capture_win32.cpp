@@ -1,0 +1,70 @@
+// On Windows the capture is an anonymous pipe: the device writes its end with
+// WriteFile exactly as it writes the display's pipe, and TakeBytes reads the
+// other end without blocking.
+
+#include <windows.h>
+
+#include "common/unique_handle.h"
+#include "device/packet_capture.h"
+
+namespace lptlcd {
+
+namespace {
+// Large enough that no burst between two TakeBytes calls can fill it and block
+// the writer (the longest single run is 43 packets).
+constexpr DWORD kPipeBufferBytes = 1 << 20;
+}  // namespace
+
+struct PacketCapture::State {
+  bool discard = false;
+  UniqueKernelHandle readEnd;
+  UniqueKernelHandle writeEnd;
+};
+
+PacketCapture::PacketCapture(bool discard) : state_(new State) {
+  state_->discard = discard;
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (::CreatePipe(&readEnd, &writeEnd, nullptr, kPipeBufferBytes)) {
+    state_->readEnd.Reset(readEnd);
+    state_->writeEnd.Reset(writeEnd);
+  }
+}
+
+PacketCapture::~PacketCapture() = default;
+
+PipeHandle PacketCapture::OpenWriter() {
+  if (state_->discard) {
+    // A null sink that WriteFile accepts: the NUL device.
+    return ::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  }
+  HANDLE duplicate = nullptr;
+  if (!::DuplicateHandle(::GetCurrentProcess(), state_->writeEnd.Get(), ::GetCurrentProcess(),
+                         &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return InvalidPipeHandle();
+  }
+  return duplicate;
+}
+
+std::vector<std::uint8_t> PacketCapture::TakeBytes() {
+  std::vector<std::uint8_t> bytes;
+  if (!state_->readEnd) return bytes;
+  for (;;) {
+    DWORD available = 0;
+    if (!::PeekNamedPipe(state_->readEnd.Get(), nullptr, 0, nullptr, &available, nullptr) ||
+        available == 0) {
+      return bytes;
+    }
+    const std::size_t start = bytes.size();
+    bytes.resize(start + available);
+    DWORD got = 0;
+    if (!::ReadFile(state_->readEnd.Get(), bytes.data() + start, available, &got, nullptr)) {
+      bytes.resize(start);
+      return bytes;
+    }
+    bytes.resize(start + got);
+  }
+}
+
+}  // namespace lptlcd

@@ -1,0 +1,78 @@
+#include "device/usb_display_device.h"
+
+#include <cstring>
+
+namespace lptlcd {
+
+UsbDisplayDevice::UsbDisplayDevice(PipeHandle pipe)
+    : outputPipe(pipe), isOpen(pipe != InvalidPipeHandle() && pipe != nullptr) {}
+
+UsbDisplayDevice::~UsbDisplayDevice() {
+  if (isOpen) ClosePipe(outputPipe);
+}
+
+std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t value,
+                                          const std::uint8_t* data, std::uint8_t count) {
+  if (!isOpen) return 0;
+  std::memset(packet, 0, sizeof packet);
+  const std::uint8_t carried = count <= kPacketDataSize ? count : kPacketDataSize;
+  packet[0] = command;
+  packet[1] = value;
+  if (carried != 0) std::memcpy(packet + 2, data, carried);
+  // The display gives no answer worth waiting for: a failed write is not reported.
+  WriteToPipe(outputPipe, packet, sizeof packet);
+  return carried;
+}
+
+std::uint8_t UsbDisplayDevice::WriteBlock(const std::uint8_t* data, std::uint8_t count) {
+  return SendPacket(kCommandBlock, count, data, count);
+}
+
+std::uint8_t UsbDisplayDevice::WriteText(const std::uint8_t* text, std::uint8_t count) {
+  // Each packet's value byte is the number of characters still to send,
+  // counting the ones it carries itself.
+  std::uint8_t remaining = count;
+  while (remaining > 0) {
+    const std::uint8_t taken =
+        SendPacket(kCommandText, remaining, text + (count - remaining), remaining);
+    if (taken == 0) return static_cast<std::uint8_t>(count - remaining);
+    remaining = static_cast<std::uint8_t>(remaining - taken);
+  }
+  return count;
+}
+
+void UsbDisplayDevice::SendControl1() { SendPacket(kCommandControl, kControlStart, nullptr, 0); }
+void UsbDisplayDevice::ClearScreen() { SendPacket(kCommandControl, kControlClear, nullptr, 0); }
+void UsbDisplayDevice::SendControl3() { SendPacket(kCommandControl, kControl3, nullptr, 0); }
+void UsbDisplayDevice::SendControl4() { SendPacket(kCommandControl, kControl4, nullptr, 0); }
+
+bool UsbDisplayDevice::SetPosition(std::uint8_t x, std::uint8_t row) {
+  return SendPacket(kCommandPosition, x, &row, 1) == 1;
+}
+
+bool UsbDisplayDevice::SendControl47(std::uint8_t value) {
+  return SendPacket(kCommandControl, kControl47, &value, 1) == 1;
+}
+
+bool UsbDisplayDevice::DefineGlyph(std::uint8_t code, const std::uint8_t* glyph) {
+  return SendPacket(kCommandGlyph, code, glyph, kPacketDataSize) != 0;
+}
+
+// The driver's table has three slots that the display does nothing for.
+bool UsbDisplayDevice::NoOpA(std::uint8_t) { return true; }
+bool UsbDisplayDevice::NoOpB(std::uint8_t) { return true; }
+bool UsbDisplayDevice::NoOpC(std::uint8_t) { return true; }
+
+bool UsbDisplayDevice::GetPixelSize(std::uint16_t& width, std::uint16_t& height) {
+  width = 122;
+  height = 32;
+  return true;
+}
+
+bool UsbDisplayDevice::GetTextSize(std::uint8_t& columns, std::uint8_t& rows) {
+  columns = 20;
+  rows = 4;
+  return true;
+}
+
+}  // namespace lptlcd

@@ -1,0 +1,73 @@
+#pragma once
+// The USB graphic display (122x32 pixels, text in cells six pixels wide): every
+// order it takes is one 8-byte packet written to its output pipe.
+
+#include <cstdint>
+
+#include "device/output_pipe.h"
+
+namespace lptlcd {
+
+constexpr int kPacketSize = 8;
+constexpr int kPacketDataSize = 6;
+
+// Command codes of byte 0 of a packet.
+enum DisplayCommand : std::uint8_t {
+  kCommandControl = 0x01,
+  kCommandText = 0x02,
+  kCommandPosition = 0x03,
+  kCommandGlyph = 0x04,
+  kCommandBlock = 0x12,
+};
+
+// Values of a control packet (command 0x01).
+enum DisplayControl : std::uint8_t {
+  kControlStart = 0x01,
+  kControlClear = 0x02,
+  kControl3 = 0x03,
+  kControl4 = 0x04,
+  kControl47 = 0x47,
+};
+
+class UsbDisplayDevice {
+ public:
+#ifdef _WIN32
+  // Finds the first display and opens its output pipe (see
+  // device/display_discovery.h). IsOpen() tells whether that worked.
+  UsbDisplayDevice();
+#endif
+  // Over a pipe that is already open; the device owns it from now on.
+  // An invalid handle gives a device that is not open.
+  explicit UsbDisplayDevice(PipeHandle outputPipe);
+  virtual ~UsbDisplayDevice();
+
+  UsbDisplayDevice(const UsbDisplayDevice&) = delete;
+  UsbDisplayDevice& operator=(const UsbDisplayDevice&) = delete;
+
+  // The virtual operations, in the order of the display driver's table.
+  virtual std::uint8_t WriteBlock(const std::uint8_t* data, std::uint8_t count);
+  virtual std::uint8_t WriteText(const std::uint8_t* text, std::uint8_t count);
+  virtual void SendControl1();
+  virtual void ClearScreen();
+  virtual bool SetPosition(std::uint8_t x, std::uint8_t row);
+  virtual bool NoOpA(std::uint8_t value);
+  virtual void SendControl3();
+  virtual void SendControl4();
+  virtual bool NoOpB(std::uint8_t value);
+  virtual bool NoOpC(std::uint8_t value);
+  virtual bool SendControl47(std::uint8_t value);
+  virtual bool GetPixelSize(std::uint16_t& width, std::uint16_t& height);
+  virtual bool GetTextSize(std::uint8_t& columns, std::uint8_t& rows);
+  virtual bool DefineGlyph(std::uint8_t code, const std::uint8_t* glyph);
+  virtual std::uint8_t SendPacket(std::uint8_t command, std::uint8_t value,
+                                  const std::uint8_t* data, std::uint8_t count);
+
+  bool IsOpen() const { return isOpen; }
+
+ private:
+  PipeHandle outputPipe;
+  std::uint8_t packet[kPacketSize] = {};
+  bool isOpen = false;
+};
+
+}  // namespace lptlcd
