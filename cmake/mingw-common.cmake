@@ -1,6 +1,8 @@
 # Shared by the two mingw toolchain files; LPTLCD_MINGW_PREFIX names the target.
-set(CMAKE_C_COMPILER ${LPTLCD_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${LPTLCD_MINGW_PREFIX}-g++)
+# The posix thread model: GoogleTest needs std::mutex, which the win32 model
+# of Debian's gcc 12 lacks. winpthreads is linked statically with the rest.
+set(CMAKE_C_COMPILER ${LPTLCD_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${LPTLCD_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${LPTLCD_MINGW_PREFIX}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${LPTLCD_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
