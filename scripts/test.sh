@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs every test: the native suite, the same suite cross-compiled for x86_64
+# Windows and run under Wine (with the Windows-only tests), and a build of the
+# shipping i686 target. Any failure fails the whole run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== native build and tests"
+cmake --preset host >/dev/null
+cmake --build --preset host -j "$jobs"
+ctest --preset host
+
+echo "== x86_64 Windows build, tests under Wine"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j "$jobs"
+ctest --preset win64
+
+echo "== i686 Windows build (compiled and checked here; it cannot run on this kernel)"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$jobs"
+ctest --test-dir build/win32 --output-on-failure --no-tests=ignore
