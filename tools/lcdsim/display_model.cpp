@@ -1,0 +1,167 @@
+#include "tools/lcdsim/display_model.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "tools/lcdsim/font5x7.h"
+
+namespace lcdsim {
+namespace {
+
+constexpr std::uint8_t kCommandControl = 0x01;
+constexpr std::uint8_t kCommandText = 0x02;
+constexpr std::uint8_t kCommandPosition = 0x03;
+constexpr std::uint8_t kCommandGlyph = 0x04;
+constexpr std::uint8_t kCommandBlock = 0x12;
+
+constexpr std::uint8_t kControlClear = 0x02;
+
+// The cursor only ever moves right while text is written; holding it at a
+// bound far off the screen keeps an endless stream of text from overflowing
+// it while every character past the edge still lands off the screen.
+constexpr int kCursorLimit = 4096;
+
+constexpr std::size_t Index(int value) { return static_cast<std::size_t>(value); }
+
+}  // namespace
+
+const char* PacketEffectName(PacketEffect effect) {
+  switch (effect) {
+    case PacketEffect::kApplied: return "applied";
+    case PacketEffect::kNoEffect: return "no visible effect";
+    case PacketEffect::kRejected: return "rejected";
+    case PacketEffect::kUnknown: return "unknown";
+  }
+  return "?";
+}
+
+DisplayModel::DisplayModel() : pixels_{}, glyphs_{}, cells_{} { Clear(); }
+
+PacketEffect DisplayModel::ApplyPacket(const std::uint8_t packet[kPacketSize]) {
+  ++packetCount_;
+  const std::uint8_t command = packet[0];
+  const std::uint8_t value = packet[1];
+  const std::uint8_t* data = packet + 2;
+
+  PacketEffect effect = PacketEffect::kUnknown;
+  switch (command) {
+    case kCommandControl:
+      if (value == kControlClear) {
+        Clear();
+        effect = PacketEffect::kApplied;
+      } else if (value == 0x01 || value == 0x03 || value == 0x04 || value == 0x47) {
+        effect = PacketEffect::kNoEffect;
+      }
+      break;
+    case kCommandText: {
+      // The value counts the characters still to come, this packet's own
+      // included, so only the first min(value, 6) data bytes are text; a zero
+      // data byte within them is glyph 0, not padding.
+      const int count = std::min<int>(value, kPacketSize - 2);
+      for (int i = 0; i < count; ++i) DrawCharacter(data[i]);
+      effect = PacketEffect::kApplied;
+      break;
+    }
+    case kCommandPosition:
+      cursorX_ = value;
+      cursorRow_ = data[0];
+      effect = PacketEffect::kApplied;
+      break;
+    case kCommandGlyph:
+      if (value < kGlyphCount) {
+        std::copy(data, data + kGlyphColumns, glyphs_[value].begin());
+        effect = PacketEffect::kApplied;
+      } else {
+        effect = PacketEffect::kRejected;
+      }
+      break;
+    case kCommandBlock:
+      effect = PacketEffect::kNoEffect;
+      break;
+    default:
+      break;
+  }
+  if (effect == PacketEffect::kRejected || effect == PacketEffect::kUnknown) ++ignoredCount_;
+  return effect;
+}
+
+bool DisplayModel::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return false;
+  return pixels_[Index(y)][Index(x)];
+}
+
+const std::array<std::uint8_t, kGlyphColumns>& DisplayModel::Glyph(int code) const {
+  static const std::array<std::uint8_t, kGlyphColumns> kNone = {};
+  if (code < 0 || code >= kGlyphCount) return kNone;
+  return glyphs_[Index(code)];
+}
+
+int DisplayModel::CellCode(int column, int row) const {
+  if (column < 0 || row < 0 || column > kTextColumns || row >= kTextRows) return kCellMixed;
+  return cells_[Index(row)][Index(column)];
+}
+
+std::string DisplayModel::TextRow(int row) const {
+  std::string text;
+  for (int column = 0; column < kTextColumns; ++column) {
+    const int code = CellCode(column, row);
+    if (code >= 0x20 && code <= 0x7E) {
+      text += static_cast<char>(code);
+    } else if (code >= 0 && code < kGlyphCount) {
+      text += '*';
+    } else {
+      text += '?';
+    }
+  }
+  return text;
+}
+
+void DisplayModel::Clear() {
+  for (auto& line : pixels_) line.fill(false);
+  for (auto& row : cells_) row.fill(' ');
+  cursorX_ = 0;
+  cursorRow_ = 0;
+}
+
+void DisplayModel::DrawCharacter(std::uint8_t code) {
+  if (cursorRow_ >= 0 && cursorRow_ < kTextRows && cursorX_ < kScreenWidth) {
+    // Every character paints its whole 6x8 cell, blank dots included, so
+    // it replaces whatever the cell showed before.
+    std::uint8_t columns[kGlyphColumns] = {};
+    if (code < kGlyphCount) {
+      std::copy(glyphs_[code].begin(), glyphs_[code].end(), columns);
+    } else {
+      const FontColumns& font = FontCharacter(code);
+      std::copy(font.begin(), font.end(), columns);
+    }
+    DrawColumns(cursorX_, cursorRow_ * kCellHeight, columns, kGlyphColumns, kCellHeight);
+    RecordCell(cursorX_, cursorRow_, code);
+  }
+  cursorX_ = std::min(cursorX_ + kCellWidth, kCursorLimit);
+}
+
+void DisplayModel::DrawColumns(int x, int y, const std::uint8_t* columns, int count, int rows) {
+  for (int column = 0; column < count; ++column) {
+    const int px = x + column;
+    if (px < 0 || px >= kScreenWidth) continue;
+    for (int row = 0; row < rows; ++row) {
+      const int py = y + row;
+      if (py < 0 || py >= kScreenHeight) continue;
+      pixels_[Index(py)][Index(px)] = ((columns[column] >> row) & 1u) != 0;
+    }
+  }
+}
+
+void DisplayModel::RecordCell(int x, int row, std::uint8_t code) {
+  const int first = x / kCellWidth;
+  if (x % kCellWidth == 0) {
+    if (first <= kTextColumns) cells_[Index(row)][Index(first)] = code;
+    return;
+  }
+  // Off the grid a character straddles two cells and names neither.
+  for (int column = first; column <= first + 1 && column <= kTextColumns; ++column) {
+    cells_[Index(row)][Index(column)] = kCellMixed;
+  }
+}
+
+}  // namespace lcdsim

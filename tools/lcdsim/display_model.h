@@ -1,0 +1,81 @@
+#pragma once
+// What the 122x32 display does with the packets it receives: a monochrome
+// framebuffer, a text cursor and eight custom glyphs. Portable, so the same
+// picture can be rebuilt from a packet log on any machine.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace lcdsim {
+
+constexpr int kPacketSize = 8;
+constexpr int kScreenWidth = 122;
+constexpr int kScreenHeight = 32;
+constexpr int kCellWidth = 6;    // pixels a character advances the cursor
+constexpr int kCellHeight = 8;   // pixels of one text row
+constexpr int kTextColumns = 20; // whole cells on a row (a 21st shows two columns)
+constexpr int kTextRows = 4;
+constexpr int kGlyphCount = 8;
+constexpr int kGlyphColumns = 6;
+
+// How a packet affected the display.
+enum class PacketEffect {
+  kApplied,      // a known command, carried out (it may have drawn nothing)
+  kNoEffect,     // a known command that changes nothing visible
+  kRejected,     // a known command whose arguments the display refuses
+  kUnknown,      // a command or control code the display does not know
+};
+
+const char* PacketEffectName(PacketEffect effect);
+
+// Cell contents that TextRow cannot name as one character.
+constexpr int kCellMixed = -1;
+
+class DisplayModel {
+ public:
+  DisplayModel();
+
+  // Carries out one 8-byte packet: command, value, six data bytes.
+  PacketEffect ApplyPacket(const std::uint8_t packet[kPacketSize]);
+
+  // True for a lit pixel; anything outside the screen is dark.
+  bool Pixel(int x, int y) const;
+
+  // The text cursor: pixel column and text row of the next character.
+  int CursorX() const { return cursorX_; }
+  int CursorRow() const { return cursorRow_; }
+
+  // The six column bytes of a custom glyph (bit 0 = top row).
+  const std::array<std::uint8_t, kGlyphColumns>& Glyph(int code) const;
+
+  // The code last drawn exactly in cell (column, row), 0x20 for a blank
+  // cell, kCellMixed when a character drawn off the cell grid covers part of
+  // it. Outside the grid: kCellMixed.
+  int CellCode(int column, int row) const;
+
+  // Best-effort text of a row, kTextColumns characters: printable ASCII as
+  // itself, a custom glyph as '*', anything else as '?'.
+  std::string TextRow(int row) const;
+
+  // Packets seen, and how many of them were refused or unknown.
+  std::uint64_t PacketCount() const { return packetCount_; }
+  std::uint64_t IgnoredCount() const { return ignoredCount_; }
+
+ private:
+  void Clear();
+  void DrawCharacter(std::uint8_t code);
+  void DrawColumns(int x, int y, const std::uint8_t* columns, int count, int rows);
+  void RecordCell(int x, int row, std::uint8_t code);
+
+  std::array<std::array<bool, kScreenWidth>, kScreenHeight> pixels_;
+  std::array<std::array<std::uint8_t, kGlyphColumns>, kGlyphCount> glyphs_;
+  // One more cell than kTextColumns: the partial cell at the right edge.
+  std::array<std::array<int, kTextColumns + 1>, kTextRows> cells_;
+  int cursorX_ = 0;
+  int cursorRow_ = 0;
+  std::uint64_t packetCount_ = 0;
+  std::uint64_t ignoredCount_ = 0;
+};
+
+}  // namespace lcdsim

@@ -1,0 +1,59 @@
+#pragma once
+// Command lines of lcdview and lcdsim. Portable, so that their parsing is
+// tested natively.
+
+#include <string>
+#include <vector>
+
+#include "tools/lcdsim/display_model.h"
+
+namespace lcdsim {
+
+// The screen files both programs can write.
+struct OutputOptions {
+  std::string png;
+  int scale = 4;
+  std::string pbm;
+  std::string textDump;
+  bool ascii = false;  // terminal view in '#'/'.' instead of block characters
+};
+
+struct ViewOptions {
+  OutputOptions output;
+  bool show = false;    // print the screen; implied when no file is asked for
+  std::string logPath;  // "-" for standard input
+};
+
+struct DisplaySpec {
+  std::string id;         // the USB instance id, e.g. "B"
+  bool openable = true;   // false: registered but its path cannot be opened
+};
+
+struct SimOptions {
+  std::vector<DisplaySpec> displays;  // in registration (and discovery) order
+  bool servePipe = true;
+  std::string logPath;
+  OutputOptions output;
+  bool filesOnIdle = false;  // rewrite the screen files at every idle moment
+  bool show = false;         // print the screen at every idle moment
+  bool showFinal = false;    // print it once when stopping
+  int seconds = 0;           // 0: run until stopped
+  std::string stopEvent;     // name of an event that stops the simulator
+};
+
+// Both return false with a message in error for a bad command line; args
+// excludes the program name.
+bool ParseViewOptions(const std::vector<std::string>& args, ViewOptions& options, std::string& error);
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
+
+const char* ViewUsage();
+const char* SimUsage();
+
+// The terminal view the options ask for.
+std::string RenderScreen(const DisplayModel& model, const OutputOptions& output);
+
+// Writes every screen file the options name; false with the first failure
+// in error.
+bool WriteScreenFiles(const DisplayModel& model, const OutputOptions& output, std::string& error);
+
+}  // namespace lcdsim

@@ -1,0 +1,13 @@
+#include <cstdio>
+
+#include "tools/lcdsim/platform.h"
+
+namespace lcdsim {
+
+bool MoveFileOver(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void PrepareConsoleForUtf8() {}
+
+}  // namespace lcdsim
