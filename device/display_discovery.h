@@ -1,0 +1,50 @@
+#pragma once
+// Finding the display: its USB driver registers every attached display under
+// one device interface class and exposes the display's pipes as names below
+// the interface's path. The search takes the first interface that opens,
+// keeps its path in devicePath and opens the output pipe below it.
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include <cstddef>
+#include <cstdio>
+
+namespace lptlcd {
+
+// {00873FDF-61A8-11D1-AA5E-00C04FB1728B}
+extern const GUID DisplayInterfaceGuid;
+
+constexpr char kOutputPipeName[] = "PIPE01";
+
+constexpr std::size_t kDevicePathSize = 256;
+using DevicePathBuffer = char[kDevicePathSize];
+
+// The interface path of the display in use, then (after OpenDevicePipe) its
+// pipe path. One for the whole process.
+extern DevicePathBuffer devicePath;
+
+// The longest interface path that still leaves room in devicePath for the
+// separator, the pipe name and the terminating zero. A longer one counts as
+// an interface that cannot be opened.
+constexpr std::size_t kMaxInterfacePathLength = kDevicePathSize - 1 - (sizeof kOutputPipeName - 1) - 1;
+
+// Opens one interface of the set: copies its path into `path` and opens it for
+// reading and writing. Returns the handle, or INVALID_HANDLE_VALUE.
+HANDLE OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData, DevicePathBuffer& path);
+
+// The first present interface of the class that opens; its path is left in
+// `path`. INVALID_HANDLE_VALUE when none does.
+HANDLE OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer& path);
+
+// True when an interface of the class opens; its path is left in `path`.
+bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path);
+
+// Finds the display and opens the named pipe below its interface path.
+HANDLE OpenDevicePipe(const char* pipeName);
+
+// The search reports on standard output; tests that read the messages back
+// point it elsewhere.
+void SetDiscoveryMessageStream(std::FILE* stream);
+
+}  // namespace lptlcd

@@ -1,0 +1,12 @@
+#include <windows.h>
+
+#include "device/display_discovery.h"
+#include "device/usb_display_device.h"
+
+namespace lptlcd {
+
+// The pipe-taking constructor treats INVALID_HANDLE_VALUE as "not open" and
+// starts with a zeroed packet.
+UsbDisplayDevice::UsbDisplayDevice() : UsbDisplayDevice(OpenDevicePipe(kOutputPipeName)) {}
+
+}  // namespace lptlcd

@@ -1,0 +1,139 @@
+#pragma once
+// A stand-in for the display's USB driver, for tests and the display simulator
+// running under Wine: it publishes a display interface that SetupAPI finds and
+// serves the display's output pipe, so the program's real discovery, CreateFileA
+// and WriteFile code runs unchanged.
+//
+// DisplayRegistration puts one interface of the display's class in this
+// prefix's registry; when it is openable, an NT symbolic link makes the
+// interface path name the named-pipe file system, so that the interface path
+// opens and "<interface path>\PIPE01" reaches the pipe that DisplayPipeServer
+// serves as \\.\pipe\PIPE01.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/unique_handle.h"
+
+namespace lptlcd {
+
+// The display's interface class in the registry's spelling.
+extern const char kDisplayInterfaceClassText[];  // "{00873fdf-61a8-11d1-aa5e-00c04fb1728b}"
+
+constexpr std::size_t kDisplayPacketSize = 8;
+
+class DisplayRegistration {
+ public:
+  enum class Kind {
+    kOpenable,    // the interface path opens (and so does the pipe below it, if served)
+    kUnopenable,  // listed by SetupAPI, but opening its path fails
+  };
+
+  // instanceId: the USB instance id, e.g. "B". Instances are enumerated in
+  // the order of their ids, so "B" comes before "C".
+  explicit DisplayRegistration(std::string instanceId, Kind kind = Kind::kOpenable);
+  ~DisplayRegistration();  // removes the registry keys and the link
+
+  DisplayRegistration(const DisplayRegistration&) = delete;
+  DisplayRegistration& operator=(const DisplayRegistration&) = delete;
+
+  // True when every key (and, for an openable one, the link) was created.
+  bool ok() const { return ok_; }
+  // \\?\usb#vid_1111&pid_0002#<id in lower case>#{00873fdf-...}: the path
+  // that SetupAPI reports for this interface.
+  const std::string& InterfacePath() const { return interfacePath_; }
+  const std::string& InstanceId() const { return instanceId_; }
+  Kind GetKind() const { return kind_; }
+
+ private:
+  void Remove();
+
+  std::string instanceId_;
+  Kind kind_;
+  std::string interfacePath_;
+  std::string classKeyPath_;  // under HKLM
+  std::string enumKeyPath_;   // under HKLM
+  UniqueKernelHandle link_;
+  bool ok_ = false;
+};
+
+// Serves \\.\pipe\<pipeName> on a background thread and hands every complete
+// 8-byte packet to the handler, in the order received. A client that
+// disconnects is replaced by the next one; a second client that connects
+// while one is being served waits its turn (its writes are buffered). The
+// handler runs on the server's thread.
+class DisplayPipeServer {
+ public:
+  using PacketHandler = std::function<void(const std::uint8_t* packet)>;
+
+  explicit DisplayPipeServer(PacketHandler handler, std::string pipeName = "PIPE01");
+  ~DisplayPipeServer();  // stops
+
+  DisplayPipeServer(const DisplayPipeServer&) = delete;
+  DisplayPipeServer& operator=(const DisplayPipeServer&) = delete;
+
+  // Creates the first pipe instance (so clients can open it as soon as Start
+  // returns) and starts the thread. False when the pipe or thread cannot be had.
+  bool Start();
+  // Stops the thread and closes every pipe instance; waits for the thread.
+  void Stop();
+  bool IsRunning() const { return thread_.IsValid(); }
+
+  // Clients accepted so far (only changes on the server's thread).
+  long ConnectionCount() const;
+
+ private:
+  static DWORD WINAPI ThreadMain(void* self);
+  void Serve();
+
+  PacketHandler handler_;
+  std::string pipePath_;
+  UniqueKernelHandle stopEvent_;
+  UniqueKernelHandle thread_;
+  HANDLE firstInstance_ = INVALID_HANDLE_VALUE;  // handed to the thread
+  volatile long connections_ = 0;
+};
+
+// A thread-safe packet log that a DisplayPipeServer's handler can feed, with a
+// way to wait (with an upper bound) until a number of packets has arrived.
+class PacketRecorder {
+ public:
+  using Packet = std::vector<std::uint8_t>;
+
+  PacketRecorder();
+  ~PacketRecorder();
+  PacketRecorder(const PacketRecorder&) = delete;
+  PacketRecorder& operator=(const PacketRecorder&) = delete;
+
+  // A handler for DisplayPipeServer that appends to this log.
+  DisplayPipeServer::PacketHandler Handler();
+  void Add(const std::uint8_t* packet);
+
+  // Waits until at least `count` packets are logged or `timeoutMs` passes;
+  // true when they are there.
+  bool WaitForCount(std::size_t count, DWORD timeoutMs);
+  // Waits until a logged packet equals `packet`; true when one does.
+  bool WaitForPacket(const Packet& packet, DWORD timeoutMs);
+
+  std::vector<Packet> Packets() const;
+  std::size_t Count() const;
+  void Clear();
+
+ private:
+  template <typename Predicate>
+  bool WaitUntil(Predicate done, DWORD timeoutMs);
+
+  mutable CRITICAL_SECTION lock_;
+  UniqueKernelHandle changed_;  // auto-reset; set on every packet
+  std::vector<Packet> packets_;
+};
+
+// "8 bytes as hex" for test messages: "02 01 41 00 00 00 00 00".
+std::string PacketToHex(const std::uint8_t* packet, std::size_t size = kDisplayPacketSize);
+
+}  // namespace lptlcd

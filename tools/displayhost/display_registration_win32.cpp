@@ -1,0 +1,124 @@
+// Registers a display interface the way Wine's SetupAPI reads it back, and
+// makes its path openable with an NT symbolic link to the named-pipe file
+// system (DefineDosDevice with a raw target crashes Wine 8, so the link is
+// made directly).
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <cctype>
+#include <string>
+#include <utility>
+
+#include "tools/displayhost/display_host.h"
+
+extern "C" NTSTATUS NTAPI NtCreateSymbolicLinkObject(PHANDLE linkHandle, ACCESS_MASK access,
+                                                     POBJECT_ATTRIBUTES attributes,
+                                                     PUNICODE_STRING target);
+
+namespace lptlcd {
+
+const char kDisplayInterfaceClassText[] = "{00873fdf-61a8-11d1-aa5e-00c04fb1728b}";
+
+namespace {
+
+constexpr char kDeviceClassesKey[] = "System\\CurrentControlSet\\Control\\DeviceClasses\\";
+constexpr char kEnumUsbKey[] = "System\\CurrentControlSet\\Enum\\USB\\";
+constexpr char kHardwareId[] = "VID_1111&PID_0002";
+constexpr ACCESS_MASK kSymbolicLinkAllAccess = 0xF0001;
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::wstring Widen(const std::string& text) {
+  // Device paths are plain ASCII.
+  return std::wstring(text.begin(), text.end());
+}
+
+bool SetString(HKEY key, const char* name, const std::string& value) {
+  return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+// Creates (or opens) HKLM\path, runs fill on it and closes it. The key
+// functions are the wide ones because Wine's ANSI ones refuse paths longer
+// than MAX_PATH, and long instance ids are wanted.
+template <typename Fill>
+bool WithKey(const std::string& path, Fill fill) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, Widen(path).c_str(), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool ok = fill(key);
+  ::RegCloseKey(key);
+  return ok;
+}
+
+HANDLE CreateNamedPipeLink(const std::string& interfacePath) {
+  // \\?\usb#... names the object \??\usb#... in the NT namespace.
+  const std::wstring linkName = L"\\??\\" + Widen(interfacePath.substr(4));
+  const std::wstring targetName = L"\\Device\\NamedPipe";
+  UNICODE_STRING name;
+  name.Buffer = const_cast<PWSTR>(linkName.c_str());
+  name.Length = static_cast<USHORT>(linkName.size() * sizeof(wchar_t));
+  name.MaximumLength = name.Length;
+  UNICODE_STRING target;
+  target.Buffer = const_cast<PWSTR>(targetName.c_str());
+  target.Length = static_cast<USHORT>(targetName.size() * sizeof(wchar_t));
+  target.MaximumLength = target.Length;
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+  HANDLE link = nullptr;
+  if (::NtCreateSymbolicLinkObject(&link, kSymbolicLinkAllAccess, &attributes, &target) < 0) {
+    return nullptr;
+  }
+  return link;
+}
+
+}  // namespace
+
+DisplayRegistration::DisplayRegistration(std::string instanceId, Kind kind)
+    : instanceId_(std::move(instanceId)), kind_(kind) {
+  const std::string classText = kDisplayInterfaceClassText;
+  interfacePath_ = "\\\\?\\usb#" + Lower(kHardwareId) + "#" + Lower(instanceId_) + "#" + classText;
+  classKeyPath_ = std::string(kDeviceClassesKey) + classText + "\\##?#USB#" + kHardwareId + "#" +
+                  instanceId_ + "#" + classText;
+  enumKeyPath_ = std::string(kEnumUsbKey) + kHardwareId + "\\" + instanceId_;
+
+  const std::string deviceInstance = std::string("USB\\") + kHardwareId + "\\" + instanceId_;
+  bool ok = WithKey(classKeyPath_, [&](HKEY key) {
+    return SetString(key, "DeviceInstance", deviceInstance);
+  });
+  // DIGCF_PRESENT lists only interfaces whose control key says they are linked.
+  ok = ok && WithKey(classKeyPath_ + "\\#\\Control", [](HKEY key) {
+         const DWORD linked = 1;
+         return ::RegSetValueExA(key, "Linked", 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&linked),
+                                 sizeof linked) == ERROR_SUCCESS;
+       });
+  ok = ok && WithKey(enumKeyPath_, [&](HKEY key) {
+         return SetString(key, "ClassGUID", classText);
+       });
+  if (ok && kind_ == Kind::kOpenable) {
+    link_.Reset(CreateNamedPipeLink(interfacePath_));
+    ok = link_.IsValid();
+  }
+  ok_ = ok;
+}
+
+DisplayRegistration::~DisplayRegistration() { Remove(); }
+
+void DisplayRegistration::Remove() {
+  link_.Reset();
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, Widen(classKeyPath_).c_str());
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, Widen(enumKeyPath_).c_str());
+  // The hardware id's key goes too once no other registration uses it;
+  // deleting a key that still has subkeys fails, which is what we want.
+  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kEnumUsbKey) + kHardwareId).c_str());
+}
+
+}  // namespace lptlcd
