@@ -1,0 +1,40 @@
+#pragma once
+// The display worker: the one thread that owns the display and the emulator.
+// It executes queued commands as they come and, after every idle interval,
+// flushes what the emulator still holds, so a finished burst reaches the
+// display about a millisecond after its last command.
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "emulator/character_lcd_emulator.h"
+#include "queue/command_queue.h"
+
+namespace lptlcd {
+
+constexpr DWORD kIdleFlushMilliseconds = 1;
+constexpr std::uint8_t kEmulatedColumns = 20;
+constexpr std::uint8_t kEmulatedLines = 2;
+
+enum class WorkerExit { kWaitFailed, kStopped };
+
+// Waits for commands and executes them one at a time, taking each from the
+// queue under its lock and executing it outside; on an interval without one it
+// calls Flush. Returns when a wait fails or (for tests) when *stop is seen set.
+WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emulator,
+                                DWORD flushIntervalMs, const std::atomic<bool>* stop = nullptr);
+
+// Asks Windows for a 1 ms timer tick for the whole process: with the default
+// tick of about 15.6 ms a 1 ms wait lasts up to a whole tick. True when granted.
+bool RequestMillisecondTimer();
+
+// The thread's procedure: opens the display (or ends the process with status
+// 1), sends the start-up packets and runs the loop over TheCommandQueue().
+void __cdecl DisplayWorker(void* unused);
+
+// Starts DisplayWorker on its own thread. A failure to start goes unnoticed,
+// as start-up has nothing better to do than carry on capturing.
+void StartWorker();
+
+}  // namespace lptlcd
