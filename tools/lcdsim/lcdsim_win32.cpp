@@ -1,0 +1,213 @@
+// lcdsim: the display, simulated. It registers display interfaces that
+// lptlcd's real discovery finds, serves their output pipe PIPE01, and carries
+// out every packet on the display model, which it shows and writes out.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/displayhost/display_host.h"
+#include "tools/lcdsim/display_model.h"
+#include "tools/lcdsim/options.h"
+#include "tools/lcdsim/packet_log.h"
+#include "tools/lcdsim/platform.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// The screen is looked at once this long has passed without a packet: the
+// program sends its bursts within a few milliseconds, so by then a burst is
+// over and the picture is the one a person would see.
+constexpr DWORD kIdleMs = 50;
+
+// Console control handlers run on a thread of their own; they only set this
+// event and, for the events after which the process is ended, wait for the
+// cleanup (registry keys!) to be done.
+HANDLE g_stopEvent = nullptr;
+HANDLE g_stoppedEvent = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+  SetEvent(g_stopEvent);
+  if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+    WaitForSingleObject(g_stoppedEvent, 5000);
+  }
+  return TRUE;
+}
+
+void Say(const char* format, const std::string& text = std::string()) {
+  std::printf(format, text.c_str());
+  std::fflush(stdout);
+}
+
+// What the pipe thread and the main thread share, under one lock.
+class Simulator {
+ public:
+  Simulator() {
+    InitializeCriticalSection(&lock_);
+    packetEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  }
+  ~Simulator() {
+    if (packetEvent_ != nullptr) CloseHandle(packetEvent_);
+    DeleteCriticalSection(&lock_);
+  }
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  bool OpenLog(const std::string& path) { return log_.Open(path); }
+  HANDLE PacketEvent() const { return packetEvent_; }
+
+  // On the pipe server's thread.
+  void OnPacket(const std::uint8_t* packet) {
+    EnterCriticalSection(&lock_);
+    const bool logged = !log_.IsOpen() || log_.Write(packet);
+    const lcdsim::PacketEffect effect = model_.ApplyPacket(packet);
+    const bool reportLogFailure = !logged && !logFailureReported_;
+    if (reportLogFailure) logFailureReported_ = true;
+    LeaveCriticalSection(&lock_);
+
+    if (effect == lcdsim::PacketEffect::kUnknown || effect == lcdsim::PacketEffect::kRejected) {
+      std::printf("lcdsim: %s packet ignored: %s\n", lcdsim::PacketEffectName(effect),
+                  lcdsim::FormatPacketLine(packet).c_str());
+      std::fflush(stdout);
+    }
+    if (reportLogFailure) Say("lcdsim: writing the packet log failed; the log is incomplete\n");
+    SetEvent(packetEvent_);
+  }
+
+  // A copy, so that drawing and file writing happen outside the lock.
+  lcdsim::DisplayModel Snapshot() {
+    EnterCriticalSection(&lock_);
+    lcdsim::DisplayModel copy = model_;
+    LeaveCriticalSection(&lock_);
+    return copy;
+  }
+
+ private:
+  CRITICAL_SECTION lock_;
+  HANDLE packetEvent_ = nullptr;
+  lcdsim::DisplayModel model_;
+  lcdsim::PacketLogWriter log_;
+  bool logFailureReported_ = false;
+};
+
+void ShowScreen(const lcdsim::DisplayModel& model, const lcdsim::OutputOptions& output) {
+  std::string text = "lcdsim: screen after " + std::to_string(model.PacketCount()) + " packets\n";
+  text += lcdsim::RenderScreen(model, output);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+// Everything that runs between "ready" and the stop.
+void RunUntilStopped(Simulator& simulator, const lcdsim::SimOptions& options) {
+  const ULONGLONG deadline = options.seconds > 0 ? GetTickCount64() + 1000ull * static_cast<ULONGLONG>(options.seconds)
+                                                 : 0;
+  bool changed = false;
+  for (;;) {
+    DWORD timeout = changed ? kIdleMs : INFINITE;
+    if (deadline != 0) {
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return;
+      const ULONGLONG left = deadline - now;
+      if (left < timeout) timeout = static_cast<DWORD>(left);
+    }
+    const HANDLE events[2] = {g_stopEvent, simulator.PacketEvent()};
+    const DWORD woken = WaitForMultipleObjects(2, events, FALSE, timeout);
+    if (woken == WAIT_OBJECT_0) return;
+    if (woken == WAIT_OBJECT_0 + 1) {
+      changed = true;
+      continue;
+    }
+    if (woken != WAIT_TIMEOUT) return;
+    if (!changed) continue;  // the deadline check comes round again
+    changed = false;
+    if (!options.show && !options.filesOnIdle) continue;
+    const lcdsim::DisplayModel model = simulator.Snapshot();
+    std::string error;
+    if (options.filesOnIdle && !lcdsim::WriteScreenFiles(model, options.output, error)) {
+      Say("lcdsim: %s\n", error);
+    }
+    if (options.show) ShowScreen(model, options.output);
+  }
+}
+
+int Run(const lcdsim::SimOptions& options) {
+  Simulator simulator;
+  if (!options.logPath.empty() && !simulator.OpenLog(options.logPath)) {
+    Say("lcdsim: cannot write the log %s\n", options.logPath);
+    return kExitFailure;
+  }
+
+  // Destroyed in reverse order on every way out: the pipe goes first, then
+  // the registrations, so nothing is left in the prefix.
+  std::vector<std::unique_ptr<lptlcd::DisplayRegistration>> registrations;
+  for (const lcdsim::DisplaySpec& display : options.displays) {
+    const auto kind = display.openable ? lptlcd::DisplayRegistration::Kind::kOpenable
+                                       : lptlcd::DisplayRegistration::Kind::kUnopenable;
+    registrations.push_back(std::make_unique<lptlcd::DisplayRegistration>(display.id, kind));
+    const lptlcd::DisplayRegistration& registration = *registrations.back();
+    if (!registration.ok()) {
+      Say("lcdsim: cannot register display %s\n", display.id);
+      return kExitFailure;
+    }
+    std::printf("lcdsim: display %s (%s) at %s\n", display.id.c_str(), display.openable ? "openable" : "unopenable",
+                registration.InterfacePath().c_str());
+    std::fflush(stdout);
+  }
+
+  lptlcd::DisplayPipeServer server([&simulator](const std::uint8_t* packet) { simulator.OnPacket(packet); });
+  if (options.servePipe) {
+    if (!server.Start()) {
+      Say("lcdsim: cannot serve the pipe \\\\.\\pipe\\PIPE01\n");
+      return kExitFailure;
+    }
+    Say("lcdsim: ready: serving PIPE01\n");
+  } else {
+    Say("lcdsim: ready: not serving PIPE01\n");
+  }
+
+  RunUntilStopped(simulator, options);
+
+  server.Stop();
+  const lcdsim::DisplayModel model = simulator.Snapshot();
+  std::string error;
+  const bool written = lcdsim::WriteScreenFiles(model, options.output, error);
+  if (!written) Say("lcdsim: %s\n", error);
+  if (options.showFinal) ShowScreen(model, options.output);
+  registrations.clear();
+  std::printf("lcdsim: stopped after %llu packets (%llu ignored)\n",
+              static_cast<unsigned long long>(model.PacketCount()),
+              static_cast<unsigned long long>(model.IgnoredCount()));
+  std::fflush(stdout);
+  return written ? 0 : kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  lcdsim::SimOptions options;
+  std::string error;
+  if (!lcdsim::ParseSimOptions(args, options, error)) {
+    std::fprintf(stderr, "lcdsim: %s\n%s", error.c_str(), lcdsim::SimUsage());
+    return kExitUsage;
+  }
+
+  g_stopEvent = CreateEventA(nullptr, TRUE, FALSE, options.stopEvent.empty() ? nullptr : options.stopEvent.c_str());
+  g_stoppedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (g_stopEvent == nullptr || g_stoppedEvent == nullptr) {
+    Say("lcdsim: cannot create the stop event %s\n", options.stopEvent);
+    return kExitFailure;
+  }
+  if (options.show || options.showFinal) lcdsim::PrepareConsoleForUtf8();
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+
+  const int status = Run(options);
+
+  SetEvent(g_stoppedEvent);
+  return status;
+}
