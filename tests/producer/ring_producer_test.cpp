@@ -1,0 +1,264 @@
+#include "tools/producer/ring_producer.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "ring_view_win32.h"
+
+namespace lptlcd {
+namespace {
+
+using test::DrainingThread;
+using test::RingView;
+using Records = std::vector<PortWriteRecord>;
+
+Records Sequence(std::size_t n, PortWriteRecord first = 0) {
+  Records r(n);
+  for (std::size_t i = 0; i < n; ++i) r[i] = static_cast<PortWriteRecord>(first + i);
+  return r;
+}
+
+// Every test starts with the ring unheld, so the producer creates it.
+class RingProducerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
+  }
+};
+
+TEST_F(RingProducerTest, CreatesTheObjectsWhenNobodyHasThem) {
+  RingProducer producer;
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  EXPECT_TRUE(producer.CreatedSection());
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  EXPECT_EQ(view.Ring().readIndex, 0);
+  EXPECT_EQ(view.Ring().count, 0);
+  // A second producer meets the same objects.
+  RingProducer second;
+  ASSERT_TRUE(second.Open()) << second.LastError();
+  EXPECT_FALSE(second.CreatedSection());
+}
+
+DWORD WINAPI TryMutex(void* mutex) {
+  const DWORD result = ::WaitForSingleObject(static_cast<HANDLE>(mutex), 0);
+  if (result == WAIT_OBJECT_0) ::ReleaseMutex(static_cast<HANDLE>(mutex));
+  return result;
+}
+
+TEST_F(RingProducerTest, LeavesTheMutexFreeForTheProgram) {
+  RingProducer producer;
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  // Ownership is per thread: ask from another one, as the program would.
+  UniqueKernelHandle thread(::CreateThread(nullptr, 0, &TryMutex, view.Mutex(), 0, nullptr));
+  ASSERT_TRUE(thread);
+  ::WaitForSingleObject(thread.Get(), INFINITE);
+  DWORD result = 0;
+  ::GetExitCodeThread(thread.Get(), &result);
+  EXPECT_EQ(result, WAIT_OBJECT_0);
+}
+
+TEST_F(RingProducerTest, StoresAfterThePendingRecordsAndSignals) {
+  RingProducer producer;
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  view.Reset(100, 3);
+  const Records records{0x7841, 0x7A04, 0x7A05, 0x7A04};
+  EXPECT_EQ(producer.Append(records.data(), records.size()), 4u);
+  PortWriteRing& ring = view.Ring();
+  EXPECT_EQ(ring.count, 7);
+  EXPECT_EQ(ring.readIndex, 100);
+  EXPECT_EQ(ring.writeIndex, 107);
+  EXPECT_EQ(Records(ring.records + 103, ring.records + 107), records);
+  EXPECT_TRUE(view.EventIsSet());
+  EXPECT_FALSE(view.EventIsSet());  // auto-reset: one wake-up per signal
+}
+
+TEST_F(RingProducerTest, WrapsAroundTheEndOfTheRing) {
+  RingProducer producer;
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  view.Reset(65533, 1);
+  const Records records{0x7801, 0x7802, 0x7803, 0x7804, 0x7805};
+  EXPECT_EQ(producer.Append(records.data(), records.size()), 5u);
+  PortWriteRing& ring = view.Ring();
+  EXPECT_EQ(ring.count, 6);
+  EXPECT_EQ(ring.writeIndex, 3);
+  EXPECT_EQ(ring.records[65534], 0x7801);
+  EXPECT_EQ(ring.records[65535], 0x7802);
+  EXPECT_EQ(ring.records[0], 0x7803);
+  EXPECT_EQ(ring.records[1], 0x7804);
+  EXPECT_EQ(ring.records[2], 0x7805);
+}
+
+TEST_F(RingProducerTest, FullRingGivesUpWithoutOverwriting) {
+  RingProducerOptions options;
+  options.giveUpMs = 100;
+  RingProducer producer(options);
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  PortWriteRing& ring = view.Ring();
+  ring.records[6] = 0x1234;  // the one slot a full ring leaves unused
+  view.Reset(7, 65530);
+  const Records records = Sequence(10, 0x7800);
+  EXPECT_EQ(producer.Append(records.data(), records.size()), 5u);
+  EXPECT_EQ(ring.count, 65535);
+  EXPECT_EQ(Records(ring.records + 1, ring.records + 6), Sequence(5, 0x7800));
+  EXPECT_EQ(ring.records[6], 0x1234);
+  // Still full: the next call gives up as well and changes nothing.
+  EXPECT_EQ(producer.Append(records.data(), records.size()), 0u);
+  EXPECT_EQ(ring.count, 65535);
+  EXPECT_EQ(ring.records[6], 0x1234);
+  // Once the program has drained, records go in again.
+  view.Reset(6, 0);
+  EXPECT_EQ(producer.Append(records.data() + 5, 5), 5u);
+  EXPECT_EQ(ring.count, 5);
+  EXPECT_EQ(Records(ring.records + 6, ring.records + 11), Sequence(5, 0x7805));
+}
+
+TEST_F(RingProducerTest, WaitsForTheProgramToMakeRoom) {
+  // Far more than the ring holds, against a consumer that pauses between
+  // passes: every record arrives, once, in order.
+  RingProducer producer;
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  const Records records = Sequence(250000, 0x0100);
+  DrainingThread consumer(view, 2);
+  ASSERT_TRUE(consumer.Started());
+  std::size_t sent = 0;
+  for (std::size_t chunk : {1u, 70000u, 3u, 179996u}) {
+    EXPECT_EQ(producer.Append(records.data() + sent, chunk), chunk);
+    sent += chunk;
+  }
+  ASSERT_EQ(sent, records.size());
+  EXPECT_TRUE(producer.WaitDrained());
+  consumer.Stop();
+  EXPECT_EQ(consumer.Consumed(), records);
+}
+
+struct AppendJob {
+  RingProducer* producer;
+  Records records;
+  std::size_t delivered = 0;
+};
+
+DWORD WINAPI AppendOneByOne(void* param) {
+  auto& job = *static_cast<AppendJob*>(param);
+  for (PortWriteRecord r : job.records) job.delivered += job.producer->Append(&r, 1);
+  return 0;
+}
+
+TEST_F(RingProducerTest, ThreadsOfOneProcessShareAProducer) {
+  RingProducer producer;
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  DrainingThread consumer(view);
+  AppendJob a{&producer, Sequence(20000, 0x0000)};
+  AppendJob b{&producer, Sequence(20000, 0x8000)};
+  UniqueKernelHandle ta(::CreateThread(nullptr, 0, &AppendOneByOne, &a, 0, nullptr));
+  UniqueKernelHandle tb(::CreateThread(nullptr, 0, &AppendOneByOne, &b, 0, nullptr));
+  ASSERT_TRUE(ta && tb);
+  ::WaitForSingleObject(ta.Get(), INFINITE);
+  ::WaitForSingleObject(tb.Get(), INFINITE);
+  EXPECT_EQ(a.delivered, 20000u);
+  EXPECT_EQ(b.delivered, 20000u);
+  EXPECT_TRUE(producer.WaitDrained());
+  consumer.Stop();
+  // Interleaved, but each thread's records in its own order, none lost.
+  Records fromA, fromB;
+  for (PortWriteRecord r : consumer.Consumed()) (r & 0x8000 ? fromB : fromA).push_back(r);
+  EXPECT_EQ(fromA, a.records);
+  EXPECT_EQ(fromB, b.records);
+}
+
+struct MutexHolder {
+  HANDLE mutex;
+  UniqueKernelHandle taken{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  UniqueKernelHandle release{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  bool releaseAtEnd = true;
+};
+
+DWORD WINAPI HoldMutex(void* param) {
+  auto& h = *static_cast<MutexHolder*>(param);
+  ::WaitForSingleObject(h.mutex, INFINITE);
+  ::SetEvent(h.taken.Get());
+  ::WaitForSingleObject(h.release.Get(), INFINITE);
+  if (h.releaseAtEnd) ::ReleaseMutex(h.mutex);
+  return 0;
+}
+
+TEST_F(RingProducerTest, MutexHeldTooLongMakesAppendGiveUp) {
+  RingProducerOptions options;
+  options.giveUpMs = 100;
+  RingProducer producer(options);
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  MutexHolder holder{view.Mutex()};
+  UniqueKernelHandle thread(::CreateThread(nullptr, 0, &HoldMutex, &holder, 0, nullptr));
+  ASSERT_TRUE(thread);
+  ::WaitForSingleObject(holder.taken.Get(), INFINITE);
+  const PortWriteRecord r = 0x7841;
+  EXPECT_EQ(producer.Append(&r, 1), 0u);
+  EXPECT_EQ(view.Ring().count, 0);
+  ::SetEvent(holder.release.Get());
+  ::WaitForSingleObject(thread.Get(), INFINITE);
+  EXPECT_EQ(producer.Append(&r, 1), 1u);
+  EXPECT_EQ(view.Ring().count, 1);
+}
+
+TEST_F(RingProducerTest, AbandonedMutexIsTakenOver) {
+  RingProducer producer;
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  MutexHolder holder{view.Mutex()};
+  holder.releaseAtEnd = false;  // the owner dies holding it
+  ::SetEvent(holder.release.Get());
+  UniqueKernelHandle thread(::CreateThread(nullptr, 0, &HoldMutex, &holder, 0, nullptr));
+  ASSERT_TRUE(thread);
+  ::WaitForSingleObject(thread.Get(), INFINITE);
+  const Records records{0x7841, 0x7A05};
+  EXPECT_EQ(producer.Append(records.data(), records.size()), 2u);
+  EXPECT_EQ(view.Drain(), records);
+  // The producer released what it took over: another thread can have it.
+  UniqueKernelHandle probe(::CreateThread(nullptr, 0, &TryMutex, view.Mutex(), 0, nullptr));
+  ASSERT_TRUE(probe);
+  ::WaitForSingleObject(probe.Get(), INFINITE);
+  DWORD result = 0;
+  ::GetExitCodeThread(probe.Get(), &result);
+  EXPECT_EQ(result, WAIT_OBJECT_0);
+}
+
+TEST_F(RingProducerTest, WaitDrainedGivesUpWhenNobodyConsumes) {
+  RingProducerOptions options;
+  options.giveUpMs = 100;
+  RingProducer producer(options);
+  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  RingView view;
+  ASSERT_TRUE(view.IsOpen());
+  const Records records{0x7841};
+  EXPECT_EQ(producer.Append(records.data(), records.size()), 1u);
+  EXPECT_FALSE(producer.WaitDrained());
+  view.Drain();
+  EXPECT_TRUE(producer.WaitDrained());
+}
+
+TEST_F(RingProducerTest, NothingHappensBeforeOpen) {
+  RingProducer producer;
+  const PortWriteRecord r = 0x7841;
+  EXPECT_EQ(producer.Append(&r, 1), 0u);
+  EXPECT_FALSE(producer.WaitDrained());
+  EXPECT_TRUE(test::RingAbsent());
+}
+
+}  // namespace
+}  // namespace lptlcd

@@ -1,0 +1,86 @@
+#include "tools/producer/lcd_waveform.h"
+
+#include <utility>
+
+namespace lptlcd {
+
+namespace {
+constexpr std::uint8_t kEnableBit = 0x01;
+constexpr std::uint8_t kBacklightBit = 0x02;
+constexpr std::uint8_t kRegisterSelectBit = 0x04;
+}  // namespace
+
+bool ParseWaveform(std::string_view name, Waveform& waveform) {
+  if (name == "normal") {
+    waveform = Waveform::kNormal;
+    return true;
+  }
+  if (name == "inverted") {
+    waveform = Waveform::kInverted;
+    return true;
+  }
+  return false;
+}
+
+void LcdRecordWriter::Byte(bool isData, std::uint8_t value) {
+  const std::uint8_t rs = isData ? kRegisterSelectBit : 0;
+  if (waveform_ == Waveform::kNormal) {
+    records_.push_back(MakeRecord(kDataRegisterSelector, value));
+    records_.push_back(MakeRecord(kControlRegisterSelector, rs));
+    records_.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(rs | kEnableBit)));
+    records_.push_back(MakeRecord(kControlRegisterSelector, rs));
+    return;
+  }
+  const auto rest = static_cast<std::uint8_t>(kBacklightBit | kEnableBit | rs);
+  // Register select settles while the enable line is idle. Before the first
+  // byte no rest value has been written, and writing one then would be a
+  // rising edge of bit 0 for a decoder that starts with the strobe low: a
+  // phantom cycle. The first pulse's low write sets register select instead.
+  if (restKnown_ && rest != rest_) {
+    records_.push_back(MakeRecord(kControlRegisterSelector, rest));
+  }
+  records_.push_back(MakeRecord(kDataRegisterSelector, value));
+  records_.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(rest & ~kEnableBit)));
+  records_.push_back(MakeRecord(kControlRegisterSelector, rest));
+  restKnown_ = true;
+  rest_ = rest;
+}
+
+void LcdRecordWriter::Init() {
+  Instruction(hd44780::kFunctionSet8Bit2Lines);
+  Instruction(hd44780::kFunctionSet8Bit2Lines);
+  Instruction(hd44780::kFunctionSet8Bit2Lines);
+  Instruction(hd44780::kDisplayOnCursorOff);
+  Instruction(hd44780::kEntryModeIncrement);
+  Instruction(hd44780::kClearDisplay);
+}
+
+bool LcdRecordWriter::MoveTo(unsigned line, unsigned column) {
+  if (line >= hd44780::kLines || column >= hd44780::kColumnsPerLine) return false;
+  const unsigned address = (line == 1 ? hd44780::kLine1Offset : 0u) + column;
+  Instruction(static_cast<std::uint8_t>(hd44780::kSetDdramAddress | address));
+  return true;
+}
+
+void LcdRecordWriter::Text(std::string_view text) {
+  for (char c : text) Data(static_cast<std::uint8_t>(c));
+}
+
+bool LcdRecordWriter::TextAt(unsigned line, std::string_view text) {
+  if (!MoveTo(line, 0)) return false;
+  Text(text);
+  return true;
+}
+
+bool LcdRecordWriter::DefineChar(unsigned code, const std::uint8_t (&rows)[hd44780::kGlyphRows]) {
+  if (code >= hd44780::kCustomChars) return false;
+  Instruction(static_cast<std::uint8_t>(hd44780::kSetCgramAddress | (code * hd44780::kGlyphRows)));
+  for (std::uint8_t row : rows) Data(row);
+  return true;
+}
+
+std::vector<PortWriteRecord> LcdRecordWriter::TakeRecords() {
+  return std::exchange(records_, {});
+}
+
+}  // namespace lptlcd
