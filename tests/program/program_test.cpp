@@ -1,0 +1,203 @@
+// lptlcd.exe itself, started as a child process against a display registered
+// in the prefix, with this test as the producer of port writes.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/port_write_ring.h"
+#include "tools/displayhost/display_host.h"
+#include "win32_test_support.h"
+
+namespace lptlcd {
+namespace {
+
+using Packet = PacketRecorder::Packet;
+
+const Packet kStart = {0x01, 0x01, 0, 0, 0, 0, 0, 0};
+const Packet kClear = {0x01, 0x02, 0, 0, 0, 0, 0, 0};
+const Packet kTextA = {0x02, 0x01, 0x41, 0, 0, 0, 0, 0};
+const Packet kTextB = {0x02, 0x01, 0x42, 0, 0, 0, 0, 0};
+
+const std::vector<PortWriteRecord> kCharacterA = {0x7841, 0x7A04, 0x7A05, 0x7A04};
+const std::vector<PortWriteRecord> kCharacterB = {0x7842, 0x7A04, 0x7A05, 0x7A04};
+
+// The producer's side of the shared objects, opened or created by plain
+// Win32 calls, independent of the program's own code.
+struct Producer {
+  UniqueKernelHandle mutex;
+  UniqueKernelHandle event;
+  UniqueKernelHandle section;
+  PortWriteRing* ring = nullptr;
+
+  ~Producer() {
+    if (ring != nullptr) ::UnmapViewOfFile(ring);
+  }
+
+  // Opens the objects the running program created.
+  bool Open() {
+    mutex.Reset(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kRingMutexName));
+    event.Reset(::OpenEventA(EVENT_MODIFY_STATE, FALSE, kRingEventName));
+    section.Reset(::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kRingSectionName));
+    return Map();
+  }
+  // Creates them before the program runs, holding the mutex.
+  bool CreateHoldingMutex() {
+    mutex.Reset(::CreateMutexA(nullptr, TRUE, kRingMutexName));
+    event.Reset(::CreateEventA(nullptr, FALSE, FALSE, kRingEventName));
+    section.Reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                       static_cast<DWORD>(kRingSectionBytes), kRingSectionName));
+    return Map() && ::GetLastError() != ERROR_ALREADY_EXISTS;
+  }
+  bool Map() {
+    if (!mutex || !event || !section) return false;
+    ring = static_cast<PortWriteRing*>(
+        ::MapViewOfFile(section.Get(), FILE_MAP_ALL_ACCESS, 0, 0, kRingSectionBytes));
+    return ring != nullptr;
+  }
+
+  // Adds records right after the pending ones; the caller holds the mutex.
+  void Add(const std::vector<PortWriteRecord>& records) {
+    for (PortWriteRecord record : records) {
+      ring->records[static_cast<std::uint16_t>(ring->readIndex + ring->count)] = record;
+      ring->count = static_cast<std::uint16_t>(ring->count + 1);
+    }
+  }
+  bool Lock() {
+    const DWORD result = ::WaitForSingleObject(mutex.Get(), kGenerousMs);
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+  }
+  void Unlock() { ::ReleaseMutex(mutex.Get()); }
+  bool Send(const std::vector<PortWriteRecord>& records) {
+    if (!Lock()) return false;
+    Add(records);
+    Unlock();
+    return ::SetEvent(event.Get()) != FALSE;
+  }
+};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  // A display "B" that opens and a server on its pipe.
+  void AttachDisplay() {
+    display = std::make_unique<DisplayRegistration>("B");
+    ASSERT_TRUE(display->ok());
+    server = std::make_unique<DisplayPipeServer>(received.Handler());
+    ASSERT_TRUE(server->Start());
+  }
+  void TearDown() override {
+    program.Terminate();
+    if (server) server->Stop();
+  }
+
+  std::unique_ptr<DisplayRegistration> display;
+  PacketRecorder received;
+  std::unique_ptr<DisplayPipeServer> server;
+  ChildProcess program;
+};
+
+TEST_F(ProgramTest, WithoutADisplayReportsAndExitsWithStatusOne) {
+  ASSERT_TRUE(program.Start(LptlcdProgramPath()));
+  EXPECT_EQ(1, program.WaitForExit(kGenerousMs));
+  EXPECT_EQ("Failed to GetUsbDeviceFileName\nUnable to open device\n", program.Output());
+}
+
+TEST_F(ProgramTest, InterfaceThatOpensWithoutItsPipeEndsTheProgram) {
+  DisplayRegistration registration("B");
+  ASSERT_TRUE(registration.ok());
+  ASSERT_TRUE(program.Start(LptlcdProgramPath()));
+  EXPECT_EQ(1, program.WaitForExit(kGenerousMs));
+  EXPECT_EQ("Attempting to open " + registration.InterfacePath() + "\nUnable to open device\n",
+            program.Output());
+}
+
+TEST_F(ProgramTest, ObjectsThatCannotBeHadEndTheProgram) {
+  // Another kind of object already has the section's name.
+  UniqueKernelHandle squatter(::CreateMutexA(nullptr, FALSE, kRingSectionName));
+  ASSERT_TRUE(squatter);
+  ASSERT_TRUE(program.Start(LptlcdProgramPath()));
+  EXPECT_EQ(1, program.WaitForExit(kGenerousMs));
+  EXPECT_EQ("Unable to create objects.\n", program.Output());
+}
+
+TEST_F(ProgramTest, RoadOfOneCharacter) {
+  AttachDisplay();
+  ASSERT_TRUE(program.Start(LptlcdProgramPath()));
+  // The start-up packets show that the objects exist and the worker runs.
+  ASSERT_TRUE(received.WaitForCount(2, kGenerousMs));
+  EXPECT_EQ((std::vector<Packet>{kStart, kClear}), received.Packets());
+
+  Producer producer;
+  ASSERT_TRUE(producer.Open());
+  EXPECT_EQ(0, producer.ring->count);
+  ASSERT_TRUE(producer.Send(kCharacterA));
+  ASSERT_TRUE(received.WaitForCount(3, kGenerousMs));
+  EXPECT_EQ((std::vector<Packet>{kStart, kClear, kTextA}), received.Packets());
+
+  // The pass that sent it is over once the mutex is free again.
+  ASSERT_TRUE(producer.Lock());
+  EXPECT_EQ(0, producer.ring->count);
+  EXPECT_EQ(4, producer.ring->readIndex);
+  producer.Unlock();
+  EXPECT_TRUE(program.IsRunning());
+  EXPECT_EQ("Attempting to open " + display->InterfacePath() + "\n", program.Output());
+}
+
+TEST_F(ProgramTest, UsesTheSecondDisplayWhenTheFirstCannotBeOpened) {
+  DisplayRegistration first("A", DisplayRegistration::Kind::kUnopenable);
+  ASSERT_TRUE(first.ok());
+  AttachDisplay();
+  ASSERT_TRUE(program.Start(LptlcdProgramPath()));
+  ASSERT_TRUE(received.WaitForCount(2, kGenerousMs));
+  EXPECT_EQ("Attempting to open " + first.InterfacePath() + "\n" + "FAILED to open " +
+                first.InterfacePath() + "\n" + "Attempting to open " + display->InterfacePath() +
+                "\n",
+            program.Output());
+  EXPECT_EQ((std::vector<Packet>{kStart, kClear}), received.Packets());
+}
+
+TEST_F(ProgramTest, DrainsWhatAProducerQueuedBeforeItStarted) {
+  AttachDisplay();
+  Producer producer;
+  ASSERT_TRUE(producer.CreateHoldingMutex());
+  producer.Add(kCharacterA);
+  ASSERT_TRUE(::SetEvent(producer.event.Get()));
+  ASSERT_TRUE(program.Start(LptlcdProgramPath()));
+  // Started up while the producer still holds the mutex.
+  ASSERT_TRUE(received.WaitForCount(2, kGenerousMs));
+  producer.Unlock();
+  ASSERT_TRUE(received.WaitForCount(3, kGenerousMs));
+  EXPECT_EQ((std::vector<Packet>{kStart, kClear, kTextA}), received.Packets());
+}
+
+TEST_F(ProgramTest, ProducerDyingWhileHoldingTheMutexDoesNotStopTheProgram) {
+  AttachDisplay();
+  ASSERT_TRUE(program.Start(LptlcdProgramPath()));
+  ASSERT_TRUE(received.WaitForCount(2, kGenerousMs));
+
+  // A producer thread that adds its records, signals and ends with the mutex.
+  bool added = false;
+  RunOnThread([&] {
+    Producer dying;
+    if (!dying.Open() || !dying.Lock()) return;
+    dying.Add(kCharacterA);
+    added = ::SetEvent(dying.event.Get()) != FALSE;
+  });
+  ASSERT_TRUE(added);
+  ASSERT_TRUE(received.WaitForCount(3, kGenerousMs));
+
+  // The program took the abandoned mutex over and released it: the next
+  // producer gets through.
+  Producer next;
+  ASSERT_TRUE(next.Open());
+  ASSERT_TRUE(next.Send(kCharacterB));
+  ASSERT_TRUE(received.WaitForCount(4, kGenerousMs));
+  EXPECT_EQ((std::vector<Packet>{kStart, kClear, kTextA, kTextB}), received.Packets());
+  EXPECT_TRUE(program.IsRunning());
+}
+
+}  // namespace
+}  // namespace lptlcd
