@@ -13,8 +13,10 @@ if(CMAKE_CROSSCOMPILING)
   set(LPTLCD_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   set(LPTLCD_WINE_ENV WINEPREFIX=${LPTLCD_WINE_PREFIX} WINEDEBUG=-all)
   if(CMAKE_CROSSCOMPILING_EMULATOR AND NOT TEST wine_prefix_start)
+    # A persistent wineserver spares every test the server's start-up.
     add_test(NAME wine_prefix_start
-      COMMAND ${CMAKE_COMMAND} -E env ${LPTLCD_WINE_ENV} /usr/lib/wine/wine64 wineboot --init)
+      COMMAND ${CMAKE_COMMAND} -E env ${LPTLCD_WINE_ENV}
+              sh -c "(setsid /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null &); sleep 1; /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 </dev/null")
     set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 120)
     # The server may already have gone by itself: that counts as stopped.
     add_test(NAME wine_prefix_stop
