@@ -84,8 +84,17 @@ bool CanOpen(const std::string& path) {
 }
 
 // Writes packets to the display's pipe as the device does: one WriteFile each.
+// A client that comes straight after another may find the server still
+// setting up the next pipe instance (busy), as a restarted lptlcd would not:
+// it is given the time a restart takes.
 bool SendPackets(const std::string& pipePath, const std::vector<lcdsim::Packet>& packets) {
-  const HANDLE pipe = OpenReadWrite(pipePath);
+  HANDLE pipe = INVALID_HANDLE_VALUE;
+  WaitFor(
+      [&] {
+        pipe = OpenReadWrite(pipePath);
+        return pipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY;
+      },
+      kBoundMs);
   if (pipe == INVALID_HANDLE_VALUE) return false;
   bool ok = true;
   for (const lcdsim::Packet& packet : packets) {
@@ -106,9 +115,13 @@ class Simulator {
     CreateDirectoryA(folder_.c_str(), nullptr);
     stopEvent_ = "lcdsim_test_stop_" + std::to_string(GetCurrentProcessId()) + "_" + name;
   }
+  // A test that failed half-way still stops the simulator the clean way, so
+  // that its registrations do not spoil the tests after it.
   ~Simulator() {
     if (process_.hProcess != nullptr) {
-      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT && (!Stop() || WaitForExit(kBoundMs) == STILL_ACTIVE)) {
+        TerminateProcess(process_.hProcess, 99);
+      }
       CloseHandle(process_.hProcess);
       CloseHandle(process_.hThread);
     }
