@@ -199,7 +199,7 @@ const std::vector<lcdsim::Packet> kSecondClient = {
 TEST(LcdsimProcess, IsFoundLikeADisplayAndDrawsWhatTwoClientsSend) {
   Simulator sim("serve");
   ASSERT_TRUE(sim.Start("--display A:unopenable --display B --log " + sim.File("packets.log") + " --pbm " +
-                        sim.File("screen.pbm") + " --text-dump " + sim.File("screen.txt") + " --stop-event " +
+                        sim.File("screen.pbm") + " --text-dump " + sim.File("screen.txt") + " --files-on-idle --stop-event " +
                         sim.StopEventName()));
   ASSERT_TRUE(sim.WaitForOutput("lcdsim: ready: serving PIPE01\n", kStartBoundMs)) << sim.Output();
 
@@ -218,6 +218,12 @@ TEST(LcdsimProcess, IsFoundLikeADisplayAndDrawsWhatTwoClientsSend) {
   ASSERT_TRUE(WaitFor([&] { return LineCount(ReadFile(sim.File("packets.log"))) == total; }, kBoundMs))
       << ReadFile(sim.File("packets.log"));
 
+  // While it runs, the screen files follow the screen once the packets pause.
+  const std::string expectedText = "lcdsim" + std::string(14, ' ') + "\n o*k" + std::string(16, ' ') + "\n" +
+                                   std::string(20, ' ') + "\n" + std::string(20, ' ') + "\n";
+  EXPECT_TRUE(WaitFor([&] { return ReadFile(sim.File("screen.txt")) == expectedText; }, kBoundMs))
+      << ReadFile(sim.File("screen.txt"));
+
   ASSERT_TRUE(sim.Stop());
   ASSERT_EQ(sim.WaitForExit(kBoundMs), 0u) << sim.Output();
 
@@ -230,8 +236,7 @@ TEST(LcdsimProcess, IsFoundLikeADisplayAndDrawsWhatTwoClientsSend) {
     }
   }
   EXPECT_EQ(ReadFile(sim.File("packets.log")), expectedLog);
-  EXPECT_EQ(ReadFile(sim.File("screen.txt")), "lcdsim" + std::string(14, ' ') + "\n o*k" + std::string(16, ' ') +
-                                                  "\n" + std::string(20, ' ') + "\n" + std::string(20, ' ') + "\n");
+  EXPECT_EQ(ReadFile(sim.File("screen.txt")), expectedText);
   EXPECT_EQ(ReadFile(sim.File("screen.pbm")), lcdsim::FormatPbm(expected));
   const std::string output = sim.Output();
   EXPECT_NE(output.find("lcdsim: display A (unopenable) at " + paths[0]), std::string::npos) << output;
