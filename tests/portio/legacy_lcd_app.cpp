@@ -1,0 +1,204 @@
+// A stand-in for old LCD software on NT-family Windows: it finds its port
+// driver DLL by name beside itself, looks the entry points up by plain name
+// and drives an HD44780 on the first parallel port through the inverted
+// control lines (enable and backlight at rest high in the register, enable
+// pulsed low around each byte, register select on bit 2). It deliberately
+// uses nothing of the project, only what such a program would.
+//
+//   legacy_lcd_app [--dll NAME] [--api inpout|dlport] [--line0 TEXT] [--line1 TEXT]
+//                  [--char N R0,R1,R2,R3,R4,R5,R6,R7] [--char-at LINE COL] [--no-char]
+//                  [--hold MS]
+//
+// It initialises the module (0x38 0x38 0x38 0x0C 0x06 0x01), defines the
+// custom character, writes line 0 at 0x80 and line 1 at 0xC0, then shows the
+// custom character at --char-at. --hold keeps the process (and with it the
+// DLL's shared objects) alive for MS milliseconds afterwards.
+// Exit status: 0 done; 1 the DLL or an entry point is missing or the driver
+// is not open; 2 usage error.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using Out32Fn = void(WINAPI*)(short, short);
+using Inp32Fn = short(WINAPI*)(short);
+using IsDriverOpenFn = BOOL(WINAPI*)();
+using WriteUcharFn = void(WINAPI*)(ULONG, UCHAR);
+using ReadUcharFn = UCHAR(WINAPI*)(ULONG);
+
+constexpr short kDataPort = 0x378;
+constexpr short kControlPort = 0x37A;
+// Control register at rest: enable (bit 0) and backlight (bit 1) lines idle
+// through the port's inverters; bit 2 is register select.
+constexpr int kRestInstruction = 0x03;
+constexpr int kRestData = 0x07;
+
+template <typename Fn>
+Fn Lookup(HMODULE module, const char* name) {
+  // Through the generic function pointer type, which any function pointer
+  // may be converted from and back to.
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+struct Port {
+  Out32Fn out32 = nullptr;
+  Inp32Fn inp32 = nullptr;
+  WriteUcharFn writeUchar = nullptr;
+  ReadUcharFn readUchar = nullptr;
+  unsigned writes = 0;
+
+  void Out(short port, int value) {
+    ++writes;
+    if (out32 != nullptr) {
+      out32(port, static_cast<short>(value));
+    } else {
+      writeUchar(static_cast<ULONG>(port), static_cast<UCHAR>(value));
+    }
+  }
+  int In(short port) {
+    return out32 != nullptr ? (inp32(port) & 0xFF) : readUchar(static_cast<ULONG>(port));
+  }
+};
+
+// One byte to the module: data on the port, register select settled at rest,
+// then read the control register back and pulse enable by flipping bit 0.
+void SendByte(Port& port, bool isData, int value) {
+  port.Out(kDataPort, value);
+  port.Out(kControlPort, isData ? kRestData : kRestInstruction);
+  const int control = port.In(kControlPort);
+  port.Out(kControlPort, control & ~0x01);
+  port.Out(kControlPort, control | 0x01);
+}
+
+void Instruction(Port& port, int value) { SendByte(port, false, value); }
+void Data(Port& port, int value) { SendByte(port, true, value); }
+
+int Usage(const char* message) {
+  std::fprintf(stderr, "legacy_lcd_app: %s\n", message);
+  std::fprintf(stderr,
+               "usage: legacy_lcd_app [--dll NAME] [--api inpout|dlport] [--line0 TEXT] [--line1 TEXT]\n"
+               "                      [--char N R0,...,R7] [--char-at LINE COL] [--no-char] [--hold MS]\n");
+  return 2;
+}
+
+bool ParseInt(const char* text, int base, int min, int max, int& value) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, base);
+  if (end == text || *end != '\0' || v < min || v > max) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+bool ParseRows(const char* text, int (&rows)[8]) {
+  std::string s(text);
+  std::size_t at = 0;
+  for (int i = 0; i < 8; ++i) {
+    const std::size_t comma = s.find(',', at);
+    if ((i < 7) != (comma != std::string::npos)) return false;
+    const std::string part = s.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    if (part.empty() || !ParseInt(part.c_str(), 16, 0, 0xFF, rows[i])) return false;
+    at = comma + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dll = "inpout32.dll";
+  bool dlport = false;
+  std::string lines[2] = {"Hello from LPT", "lptlcd drop-in"};
+  bool withChar = true;
+  int code = 0;
+  int rows[8] = {0x00, 0x0A, 0x1F, 0x1F, 0x0E, 0x04, 0x00, 0x00};  // a heart
+  int charLine = 1, charColumn = 19;
+  int holdMs = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const int left = argc - i - 1;
+    if (arg == "--dll" && left >= 1) {
+      dll = argv[++i];
+    } else if (arg == "--api" && left >= 1) {
+      const std::string api = argv[++i];
+      if (api != "inpout" && api != "dlport") return Usage("--api takes inpout or dlport");
+      dlport = api == "dlport";
+    } else if ((arg == "--line0" || arg == "--line1") && left >= 1) {
+      lines[arg == "--line1" ? 1 : 0] = argv[++i];
+      if (lines[arg == "--line1" ? 1 : 0].size() > 40) return Usage("a line holds at most 40 characters");
+    } else if (arg == "--char" && left >= 2) {
+      if (!ParseInt(argv[i + 1], 10, 0, 7, code) || !ParseRows(argv[i + 2], rows)) {
+        return Usage("--char takes a code 0-7 and eight comma-separated hex rows");
+      }
+      withChar = true;
+      i += 2;
+    } else if (arg == "--char-at" && left >= 2) {
+      if (!ParseInt(argv[i + 1], 10, 0, 1, charLine) || !ParseInt(argv[i + 2], 10, 0, 39, charColumn)) {
+        return Usage("--char-at takes a line 0-1 and a column 0-39");
+      }
+      i += 2;
+    } else if (arg == "--no-char") {
+      withChar = false;
+    } else if (arg == "--hold" && left >= 1) {
+      if (!ParseInt(argv[++i], 10, 0, 600000, holdMs)) return Usage("--hold takes milliseconds");
+    } else {
+      return Usage(("unknown or incomplete option " + arg).c_str());
+    }
+  }
+
+  HMODULE module = ::LoadLibraryA(dll.c_str());
+  if (module == nullptr) {
+    std::printf("legacy_lcd_app: cannot load %s (error %lu)\n", dll.c_str(), ::GetLastError());
+    std::fflush(stdout);
+    return 1;
+  }
+  Port port;
+  if (dlport) {
+    port.writeUchar = Lookup<WriteUcharFn>(module, "DlPortWritePortUchar");
+    port.readUchar = Lookup<ReadUcharFn>(module, "DlPortReadPortUchar");
+    if (port.writeUchar == nullptr || port.readUchar == nullptr) {
+      std::printf("legacy_lcd_app: %s lacks DlPortWritePortUchar/DlPortReadPortUchar\n", dll.c_str());
+      std::fflush(stdout);
+      return 1;
+    }
+  } else {
+    port.out32 = Lookup<Out32Fn>(module, "Out32");
+    port.inp32 = Lookup<Inp32Fn>(module, "Inp32");
+    const auto isOpen = Lookup<IsDriverOpenFn>(module, "IsInpOutDriverOpen");
+    if (port.out32 == nullptr || port.inp32 == nullptr || isOpen == nullptr) {
+      std::printf("legacy_lcd_app: %s lacks Out32/Inp32/IsInpOutDriverOpen\n", dll.c_str());
+      std::fflush(stdout);
+      return 1;
+    }
+    if (!isOpen()) {
+      std::printf("legacy_lcd_app: the port driver is not open\n");
+      std::fflush(stdout);
+      return 1;
+    }
+  }
+
+  for (int i = 0; i < 3; ++i) Instruction(port, 0x38);
+  Instruction(port, 0x0C);
+  Instruction(port, 0x06);
+  Instruction(port, 0x01);
+  if (withChar) {
+    Instruction(port, 0x40 | (code * 8));
+    for (int row : rows) Data(port, row);
+  }
+  for (int line = 0; line < 2; ++line) {
+    Instruction(port, line == 0 ? 0x80 : 0xC0);
+    for (char c : lines[line]) Data(port, static_cast<unsigned char>(c));
+  }
+  if (withChar) {
+    Instruction(port, 0x80 | (charLine * 0x40 + charColumn));
+    Data(port, code);
+  }
+  std::printf("legacy_lcd_app: %u port writes through %s\n", port.writes, dll.c_str());
+  std::fflush(stdout);
+  if (holdMs > 0) ::Sleep(static_cast<DWORD>(holdMs));
+  return 0;
+}
