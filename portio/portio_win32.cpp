@@ -95,8 +95,16 @@ void ReadPortBuffer(std::uint32_t port, Value* buffer, ULONG count) {
 extern "C" {
 
 // Nothing here may wait or start threads: the loader lock is held.
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) ::DisableThreadLibraryCalls(instance);
+  // Unloaded by FreeLibrary while the program goes on: hand the view and the
+  // handles back, or every load and unload would leak them (unmapping and
+  // closing never wait). At process exit the system reclaims them itself.
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr && g_ringState == 2) {
+    delete g_ring;
+    g_ring = nullptr;
+    g_ringState = 0;
+  }
   return TRUE;
 }
 

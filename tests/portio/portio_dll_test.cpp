@@ -39,6 +39,10 @@ TEST(PortIoFirstUse, CreatesTheRingAndKeepsWhatWasWrittenBeforeLptlcd) {
   ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
   PortIoApi api;
   ASSERT_TRUE(api.Load("inpout32.dll"));
+  struct Unload {
+    HMODULE module;
+    ~Unload() { ::FreeLibrary(module); }
+  } unload{api.module};
   // Loading alone does nothing: the objects come with the first call.
   EXPECT_TRUE(test::RingAbsent());
   api.Out32(0x378, 0x41);
@@ -56,6 +60,20 @@ TEST(PortIoFirstUse, CreatesTheRingAndKeepsWhatWasWrittenBeforeLptlcd) {
   EXPECT_EQ(ring.count, 4);
   EXPECT_EQ(ring.writeIndex, 4);
   EXPECT_EQ(program.Drain(), (Records{0x7841, 0x7A04, 0x7A05, 0x7A04}));
+}
+
+// Also alone in its process. A program that loads and frees the DLL again
+// and again must not pile up mappings and handles.
+TEST(PortIoFirstUse, FreeLibraryGivesTheRingBack) {
+  ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
+  for (int round = 0; round < 2; ++round) {
+    PortIoApi api;
+    ASSERT_TRUE(api.Load("dlportio.dll"));
+    api.WriteUchar(0x378, 0x41);
+    EXPECT_FALSE(test::RingAbsent());
+    ASSERT_TRUE(::FreeLibrary(api.module));
+    EXPECT_TRUE(test::RingAbsent()) << "round " << round;
+  }
 }
 
 class PortIo : public ::testing::Test {

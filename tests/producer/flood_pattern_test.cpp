@@ -68,14 +68,6 @@ TEST(FloodScreen, ShowsTheLastRowOfEachLine) {
   EXPECT_EQ(screen[1], line1);
 }
 
-TEST(FloodScreen, PartlyWrittenRowAndUnfinishedByte) {
-  // 6 init + address + 5 text bytes, plus the data and first control record
-  // of the 6th byte: its enable never rises, so it is not on the screen.
-  const auto screen = FloodScreen(4 * 12 + 2, Waveform::kNormal);
-  EXPECT_EQ(screen[0], " !\"#$" + std::string(15, ' '));
-  EXPECT_EQ(screen[1], std::string(20, ' '));
-}
-
 TEST(FloodScreen, LargeFloodWrapsThroughThePrintables) {
   // 200,000 records = 50,000 bytes: 6 init, then groups of 21 (address + 20).
   // 49,994 = 2380 * 21 + 14: 47,600 + 13 text bytes, the last row on line 0

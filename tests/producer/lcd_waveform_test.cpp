@@ -18,12 +18,6 @@ TEST(LcdRecordWriter, NormalWaveformOfOneDataByte) {
   EXPECT_EQ(Decode(w.Records()), (Commands{0x141}));
 }
 
-TEST(LcdRecordWriter, NormalWaveformOfOneInstruction) {
-  LcdRecordWriter w(Waveform::kNormal);
-  w.Instruction(0x01);
-  EXPECT_EQ(w.Records(), (Records{0x7801, 0x7A00, 0x7A01, 0x7A00}));
-}
-
 TEST(LcdRecordWriter, InvertedWaveformPulsesBitZeroLowAroundEachByte) {
   LcdRecordWriter w(Waveform::kInverted);
   w.Instruction(0x38);
@@ -37,17 +31,6 @@ TEST(LcdRecordWriter, InvertedWaveformPulsesBitZeroLowAroundEachByte) {
                              0x7A03, 0x78C0, 0x7A02, 0x7A03,
                          }));
   EXPECT_EQ(Decode(w.Records()), (Commands{0x038, 0x148, 0x149, 0x0C0}));
-}
-
-TEST(LcdRecordWriter, InvertedWaveformLeavesBacklightOnThroughout) {
-  LcdRecordWriter w(Waveform::kInverted);
-  w.Init();
-  w.TextAt(1, "ok");
-  for (PortWriteRecord r : w.Records()) {
-    if ((r >> 8) == kControlRegisterSelector) {
-      EXPECT_NE(r & 0x02, 0) << std::hex << r;
-    }
-  }
 }
 
 TEST(LcdRecordWriter, InitSequenceThroughTheDecoder) {
@@ -85,13 +68,6 @@ TEST(LcdRecordWriter, DefineCharSetsCgramAddressThenEightRows) {
     EXPECT_EQ(Decode(w.Records()),
               (Commands{0x058, 0x11F, 0x111, 0x111, 0x111, 0x111, 0x111, 0x11F, 0x100}));
   }
-}
-
-TEST(LcdRecordWriter, HomeAndClear) {
-  LcdRecordWriter w(Waveform::kInverted);
-  w.Home();
-  w.Clear();
-  EXPECT_EQ(Decode(w.Records()), (Commands{0x002, 0x001}));
 }
 
 TEST(LcdRecordWriter, TakeRecordsKeepsTheWaveformState) {
