@@ -125,7 +125,7 @@ TEST_F(LcdfeedTest, FullRingIsGivenUpAndReported) {
   EXPECT_EQ(r.exitCode, 1u);
   // init (6 bytes) + address + 2 characters = 9 bytes, 36 records; 5 fit.
   EXPECT_EQ(r.out, Summary(5, 1, 31));
-  EXPECT_EQ(r.err, "lcdfeed: the ring stayed full for 200 ms: 31 records could not be delivered\n");
+  EXPECT_EQ(r.err, "lcdfeed: the ring accepted nothing for 200 ms: 31 records could not be delivered\n");
   EXPECT_EQ(View().Ring().count, 65535);
 }
 

@@ -120,7 +120,7 @@ class Feeder {
                       std::to_string(batches_) + " batches, " + std::to_string(undelivered_) +
                       " undelivered");
     if (undelivered_ != 0) {
-      Print(stderr, "lcdfeed: the ring stayed full for " + std::to_string(giveUpMs_) + " ms: " +
+      Print(stderr, "lcdfeed: the ring accepted nothing for " + std::to_string(giveUpMs_) + " ms: " +
                         std::to_string(undelivered_) + " records could not be delivered");
       return kExitFailed;
     }
