@@ -47,12 +47,15 @@ class LoggingEmulator : public CharacterLcdEmulator {
     return copy;
   }
 
-  // Waits until done(steps) holds.
+  // Waits until done(commands executed, flushes) holds.
   template <typename Predicate>
   bool WaitUntil(Predicate done) {
     const ULONGLONG deadline = ::GetTickCount64() + kGenerousMs;
     for (;;) {
-      if (done(Steps())) return true;
+      ::EnterCriticalSection(&lock_);
+      const bool met = done(executed_, flushes_);
+      ::LeaveCriticalSection(&lock_);
+      if (met) return true;
       const ULONGLONG now = ::GetTickCount64();
       if (now >= deadline) return false;
       ::WaitForSingleObject(changed_.Get(), static_cast<DWORD>(deadline - now));
@@ -63,6 +66,7 @@ class LoggingEmulator : public CharacterLcdEmulator {
   void Log(int step) {
     ::EnterCriticalSection(&lock_);
     steps_.push_back(step);
+    ++(step == kFlush ? flushes_ : executed_);
     ::LeaveCriticalSection(&lock_);
     ::SetEvent(changed_.Get());
   }
@@ -70,6 +74,8 @@ class LoggingEmulator : public CharacterLcdEmulator {
   mutable CRITICAL_SECTION lock_;
   UniqueKernelHandle changed_;
   std::vector<int> steps_;
+  std::size_t executed_ = 0;
+  std::size_t flushes_ = 0;
 };
 
 std::vector<int> Executed(const std::vector<int>& steps) {
@@ -78,12 +84,6 @@ std::vector<int> Executed(const std::vector<int>& steps) {
     if (step != kFlush) commands.push_back(step);
   }
   return commands;
-}
-
-std::size_t Flushes(const std::vector<int>& steps) {
-  std::size_t flushes = 0;
-  for (int step : steps) flushes += step == kFlush ? 1 : 0;
-  return flushes;
 }
 
 // The worker loop on its own thread, stopped and joined at the end.
@@ -222,7 +222,7 @@ TEST_F(WorkerFixture, BurstIsExecutedInOrderThenFlushedWhenIdle) {
   Enqueue(*queue, 0x142);
   Enqueue(*queue, 0x143);
   StartWorker();
-  ASSERT_TRUE(emulator.WaitUntil([](const std::vector<int>& steps) { return Flushes(steps) >= 1; }));
+  ASSERT_TRUE(emulator.WaitUntil([](std::size_t, std::size_t flushes) { return flushes >= 1; }));
   const std::vector<int> steps = emulator.Steps();
   ASSERT_GE(steps.size(), 4u);
   EXPECT_EQ((std::vector<int>{0x141, 0x142, 0x143, kFlush}),
@@ -244,8 +244,7 @@ TEST_F(WorkerFixture, CommandsEnqueuedWhileRunningAreAllExecutedInOrderAcrossThe
     expected.push_back(command);
     Enqueue(*queue, command);
   }
-  ASSERT_TRUE(emulator.WaitUntil(
-      [](const std::vector<int>& steps) { return Executed(steps).size() >= 3000; }));
+  ASSERT_TRUE(emulator.WaitUntil([](std::size_t executed, std::size_t) { return executed >= 3000; }));
   StopWorker();
   EXPECT_EQ(expected, Executed(emulator.Steps()));
   EXPECT_EQ(static_cast<std::uint16_t>((65000 + 3000) % 65536), queue->readIndex);
@@ -256,7 +255,7 @@ TEST_F(WorkerFixture, CommandsEnqueuedWhileRunningAreAllExecutedInOrderAcrossThe
 
 TEST_F(WorkerFixture, IdleWorkerFlushesRepeatedlyAndSendsNothing) {
   StartWorker();
-  ASSERT_TRUE(emulator.WaitUntil([](const std::vector<int>& steps) { return Flushes(steps) >= 5; }));
+  ASSERT_TRUE(emulator.WaitUntil([](std::size_t, std::size_t flushes) { return flushes >= 5; }));
   StopWorker();
   EXPECT_TRUE(Executed(emulator.Steps()).empty());
   EXPECT_TRUE(capture.TakeBytes().empty());
@@ -282,8 +281,8 @@ TEST_F(WorkerFixture, DroppedCommandsLeaveTheQueuedOnesIntact) {
   Enqueue(*queue, 0x001);  // Clear Display, dropped: it must never reach the emulator
   EXPECT_EQ(1u, DroppedCount(*queue));
   StartWorker();
-  ASSERT_TRUE(emulator.WaitUntil([](const std::vector<int>& steps) {
-    return Executed(steps).size() >= kCommandQueueMaxPending && Flushes(steps) >= 1;
+  ASSERT_TRUE(emulator.WaitUntil([](std::size_t executed, std::size_t flushes) {
+    return executed >= kCommandQueueMaxPending && flushes >= 1;
   }));
   StopWorker();
   const std::vector<int> executed = Executed(emulator.Steps());
