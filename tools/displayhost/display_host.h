@@ -66,7 +66,9 @@ class DisplayRegistration {
 // 8-byte packet to the handler, in the order received. A client that
 // disconnects is replaced by the next one; a second client that connects
 // while one is being served waits its turn (its writes are buffered). The
-// handler runs on the server's thread.
+// handler runs on the server's thread. Several instances listen at once, so
+// a client that opens the pipe after the previous one is gone finds one;
+// only clients that reconnect in a tight loop can see ERROR_PIPE_BUSY.
 class DisplayPipeServer {
  public:
   using PacketHandler = std::function<void(const std::uint8_t* packet)>;

@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <deque>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "tools/displayhost/display_host.h"
 
@@ -16,6 +18,7 @@ namespace lptlcd {
 namespace {
 
 constexpr DWORD kPipeBufferBytes = 64 * 1024;
+constexpr std::size_t kListeners = 4;
 
 // One instance of the pipe with its own completion event. Pending I/O is
 // cancelled and waited for before the OVERLAPPED goes away.
@@ -54,7 +57,9 @@ struct Instance {
       pending = true;
       return true;
     }
-    if (error == ERROR_PIPE_CONNECTED) {
+    // ERROR_NO_DATA: a client connected, wrote and closed before this call;
+    // what it wrote is still there to be read.
+    if (error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA) {
       completedAtOnce = true;
       ::SetEvent(done.Get());
       return true;
@@ -63,14 +68,14 @@ struct Instance {
   }
 
   // Collects the outcome of the connect once `done` is signalled.
-  bool EndConnect() {
+  void EndConnect() {
     if (completedAtOnce) {
       completedAtOnce = false;
-      return true;
+      return;
     }
     pending = false;
     DWORD ignored = 0;
-    return ::GetOverlappedResult(pipe, &overlapped, &ignored, FALSE) != FALSE;
+    ::GetOverlappedResult(pipe, &overlapped, &ignored, FALSE);
   }
 
   bool BeginRead() {
@@ -140,8 +145,17 @@ DWORD WINAPI DisplayPipeServer::ThreadMain(void* self) {
 }
 
 void DisplayPipeServer::Serve() {
-  auto listener = std::make_unique<Instance>(std::exchange(firstInstance_, INVALID_HANDLE_VALUE));
-  if (!listener->BeginConnect()) listener.reset();
+  // Several instances always wait for clients: a client finds one listening even
+  // in the moment after the other has just been taken, because clients such
+  // as the program open the pipe once and do not retry on "busy".
+  std::vector<std::unique_ptr<Instance>> listeners;
+  const auto addListener = [&](HANDLE pipe) {
+    if (pipe == INVALID_HANDLE_VALUE) return;
+    auto listener = std::make_unique<Instance>(pipe);
+    if (listener->BeginConnect()) listeners.push_back(std::move(listener));
+  };
+  addListener(std::exchange(firstInstance_, INVALID_HANDLE_VALUE));
+  addListener(CreateInstance(pipePath_));
   std::deque<std::unique_ptr<Instance>> waiting;  // connected, not yet served
   std::unique_ptr<Instance> active;               // the client being read
   std::uint8_t packet[kDisplayPacketSize];
@@ -155,34 +169,27 @@ void DisplayPipeServer::Serve() {
       if (!active->BeginRead()) active.reset();
       continue;
     }
-    HANDLE handles[3] = {stopEvent_.Get()};
+    HANDLE handles[1 + kListeners + 1] = {stopEvent_.Get()};
     DWORD handleCount = 1;
-    DWORD listenerSlot = MAXDWORD;
-    DWORD activeSlot = MAXDWORD;
-    if (listener) {
-      listenerSlot = handleCount;
-      handles[handleCount++] = listener->done.Get();
-    }
-    if (active) {
-      activeSlot = handleCount;
-      handles[handleCount++] = active->done.Get();
-    }
+    for (const auto& listener : listeners) handles[handleCount++] = listener->done.Get();
+    const DWORD activeSlot = active ? handleCount : MAXDWORD;
+    if (active) handles[handleCount++] = active->done.Get();
     const DWORD woke = ::WaitForMultipleObjects(handleCount, handles, FALSE, INFINITE);
     if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
     const DWORD slot = woke - WAIT_OBJECT_0;
 
-    if (slot == listenerSlot) {
-      if (listener->EndConnect()) {
-        ::InterlockedIncrement(&connections_);
-        waiting.push_back(std::move(listener));
-      } else {
-        listener.reset();
-      }
-      // A fresh instance keeps the name open for the next client at once.
-      const HANDLE next = CreateInstance(pipePath_);
-      if (next != INVALID_HANDLE_VALUE) {
-        listener = std::make_unique<Instance>(next);
-        if (!listener->BeginConnect()) listener.reset();
+    if (slot >= 1 && slot < 1 + listeners.size()) {
+      auto connected = std::move(listeners[slot - 1]);
+      listeners.erase(listeners.begin() + static_cast<std::ptrdiff_t>(slot - 1));
+      // A client that wrote and closed before the connect was collected
+      // still left its bytes in the pipe: read them whatever the outcome.
+      connected->EndConnect();
+      ::InterlockedIncrement(&connections_);
+      waiting.push_back(std::move(connected));
+      while (listeners.size() < kListeners) {
+        const std::size_t before = listeners.size();
+        addListener(CreateInstance(pipePath_));
+        if (listeners.size() == before) break;
       }
     } else if (slot == activeSlot) {
       const long got = active->EndRead();
