@@ -1,0 +1,375 @@
+// The whole system, end to end, as a user runs it: the virtual display
+// (lcdsim), lptlcd.exe and a producer, as separate processes that meet only
+// through the display's registration and pipe and the shared ring. What is
+// checked is what the display shows: its text and its pixels, and the exact
+// packets where the order matters.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture/port_write_decoder.h"
+#include "capture/port_write_ring.h"
+#include "child_process.h"
+#include "tools/lcdsim/font5x7.h"
+#include "tools/producer/flood_pattern.h"
+
+namespace lptlcd::test {
+namespace {
+
+constexpr DWORD kFloodBoundMs = 300000;
+
+std::string Quoted(const std::string& path) { return "\"" + WindowsPath(path) + "\""; }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The virtual display, writing its packet log and its screen (text and
+// pixels) to files that follow the screen while it runs.
+class Simulator {
+ public:
+  explicit Simulator(const std::string& name)
+      : folder_(MakeTempFolder("e2e_" + name)),
+        stopEvent_("lptlcd_e2e_stop_" + name + "_" + std::to_string(::GetCurrentProcessId())) {}
+
+  ~Simulator() { Stop(); }
+
+  bool Start() {
+    const std::string command = Quoted(LCDSIM_EXE) + " --display B --log \"" + File("packets.log") +
+                                "\" --text-dump \"" + File("screen.txt") + "\" --pbm \"" +
+                                File("screen.pbm") + "\" --files-on-idle --stop-event " + stopEvent_;
+    return process_.Start(command) &&
+           process_.WaitForOutput("lcdsim: ready: serving PIPE01\n", kGenerousMs);
+  }
+
+  // Stops it the way that removes its registration from the prefix.
+  void Stop() {
+    if (!process_.IsRunning()) return;
+    UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, stopEvent_.c_str()));
+    if (event) ::SetEvent(event.Get());
+    if (process_.WaitForExit(kGenerousMs) == -1) process_.Terminate();
+  }
+
+  std::string File(const std::string& name) const { return folder_ + name; }
+  std::vector<std::string> Packets() const { return Lines(ReadWholeFile(File("packets.log"))); }
+  std::string Text() const { return WithoutCarriageReturns(ReadWholeFile(File("screen.txt"))); }
+  std::string Output() const { return process_.Output(); }
+
+  bool WaitForPacketCount(std::size_t count, DWORD boundMs = kGenerousMs) const {
+    return WaitFor([&] { return Packets().size() >= count; }, boundMs);
+  }
+  bool WaitForText(const std::string& expected, DWORD boundMs = kGenerousMs) const {
+    return WaitFor([&] { return Text() == expected; }, boundMs);
+  }
+
+  // The screen's pixels from the PBM file: rows of '0'/'1', or empty.
+  std::vector<std::string> Pixels() const {
+    std::vector<std::string> lines = Lines(WithoutCarriageReturns(ReadWholeFile(File("screen.pbm"))));
+    if (lines.size() != 34 || lines[0] != "P1" || lines[1] != "122 32") return {};
+    return std::vector<std::string>(lines.begin() + 2, lines.end());
+  }
+
+ private:
+  std::string folder_;
+  std::string stopEvent_;
+  ChildProcess process_;
+};
+
+// lptlcd.exe, started once the display is there; terminated at the end, as
+// the program only ever ends that way.
+class Program {
+ public:
+  bool Start() { return process_.Start(Quoted(LPTLCD_EXE)); }
+  ~Program() { process_.Terminate(); }
+  std::string Output() const { return process_.Output(); }
+
+ private:
+  ChildProcess process_;
+};
+
+const char kStartPackets[2][24] = {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00"};
+
+// Starts the display, then the program, and waits for the program's two
+// start-up packets.
+void StartDisplayAndProgram(Simulator& sim, Program& program) {
+  ASSERT_TRUE(sim.Start()) << sim.Output();
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(sim.WaitForPacketCount(2)) << program.Output();
+  const std::vector<std::string> packets = sim.Packets();
+  ASSERT_EQ(packets[0], kStartPackets[0]);
+  ASSERT_EQ(packets[1], kStartPackets[1]);
+}
+
+ChildResult Feed(const std::string& arguments) {
+  return RunChild(Quoted(LCDFEED_EXE) + " " + arguments, {}, kFloodBoundMs);
+}
+
+// The text dump: four rows of twenty cells.
+std::string Screen(const std::string& line0, const std::string& line1 = "",
+                   const std::string& line2 = "", const std::string& line3 = "") {
+  std::string text;
+  for (const std::string* line : {&line0, &line1, &line2, &line3}) {
+    text += *line + std::string(20 - line->size(), ' ') + "\n";
+  }
+  return text;
+}
+
+// Checks the cell at (column, row) pixel by pixel against the font.
+void ExpectCellShowsCharacter(const std::vector<std::string>& pixels, int column, int row, char ch) {
+  const lcdsim::FontColumns& font = lcdsim::FontCharacter(static_cast<std::uint8_t>(ch));
+  for (int x = 0; x < 6; ++x) {
+    for (int y = 0; y < 8; ++y) {
+      const bool lit = x < 5 && y < 7 && (font[static_cast<std::size_t>(x)] >> y & 1);
+      ASSERT_EQ(pixels[static_cast<std::size_t>(row * 8 + y)][static_cast<std::size_t>(column * 6 + x)],
+                lit ? '1' : '0')
+          << "cell " << column << "," << row << " ('" << ch << "') pixel " << x << "," << y;
+    }
+  }
+}
+
+// Checks a custom character's cell against the CGRAM rows that defined it:
+// row i, bit 4 - x is the pixel at (x, i).
+void ExpectCellShowsRows(const std::vector<std::string>& pixels, int column, int row,
+                         const std::array<int, 8>& rows) {
+  for (int x = 0; x < 6; ++x) {
+    for (int y = 0; y < 8; ++y) {
+      const bool lit = x < 5 && (rows[static_cast<std::size_t>(y)] >> (4 - x) & 1);
+      ASSERT_EQ(pixels[static_cast<std::size_t>(row * 8 + y)][static_cast<std::size_t>(column * 6 + x)],
+                lit ? '1' : '0')
+          << "cell " << column << "," << row << " pixel " << x << "," << y;
+    }
+  }
+}
+
+void ExpectLinesShown(const std::vector<std::string>& pixels, const std::string& line0,
+                      const std::string& line1) {
+  ASSERT_EQ(pixels.size(), 32u);
+  for (int row = 0; row < 4; ++row) {
+    const std::string text = row == 0 ? line0 : row == 1 ? line1 : "";
+    for (int column = 0; column < 20; ++column) {
+      const char ch = column < static_cast<int>(text.size()) ? text[static_cast<std::size_t>(column)] : ' ';
+      ExpectCellShowsCharacter(pixels, column, row, ch);
+    }
+  }
+}
+
+TEST(EndToEnd, TwoLinesOfTextAreShownOnTheScreen) {
+  Simulator sim("text");
+  Program program;
+  StartDisplayAndProgram(sim, program);
+
+  const ChildResult feed = Feed("--text \"Hello, world\" \"lptlcd e2e 2 lines\"");
+  ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
+  ASSERT_TRUE(sim.WaitForText(Screen("Hello, world", "lptlcd e2e 2 lines"))) << sim.Text();
+  ASSERT_TRUE(WaitFor([&] { return sim.Pixels().size() == 32; }, kGenerousMs));
+  ExpectLinesShown(sim.Pixels(), "Hello, world", "lptlcd e2e 2 lines");
+}
+
+TEST(EndToEnd, PacedRecordStreamGivesTheSamePacketsAsLcdreplay) {
+  const std::string records = std::string(E2E_DATA_DIR) + "/paced.records";
+  const ChildResult replay = RunChild(Quoted(LCDREPLAY_EXE) + " " + Quoted(records));
+  ASSERT_EQ(replay.exitCode, 0u) << replay.err;
+  const std::vector<std::string> expected = Lines(replay.out);
+  ASSERT_GE(expected.size(), 6u);
+
+  Simulator sim("paced");
+  Program program;
+  StartDisplayAndProgram(sim, program);
+  const ChildResult feed = Feed("--records " + Quoted(records) + " --wait-drained");
+  ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
+  ASSERT_TRUE(sim.WaitForPacketCount(2 + expected.size()));
+  // A moment for anything that should not be there to arrive too.
+  ::Sleep(200);
+  std::vector<std::string> packets = sim.Packets();
+  packets.erase(packets.begin(), packets.begin() + 2);
+  EXPECT_EQ(packets, expected);
+  EXPECT_TRUE(sim.WaitForText(Screen("", "                   z"))) << sim.Text();
+}
+
+TEST(EndToEnd, CustomCharactersThenClearDisplayAndReturnHome) {
+  Simulator sim("glyphs");
+  Program program;
+  StartDisplayAndProgram(sim, program);
+
+  // Eight custom characters: a bar graph, and a hollow box as character 7.
+  std::array<std::array<int, 8>, 8> glyphs = {};
+  std::string script = "init\n";
+  for (int code = 0; code < 8; ++code) {
+    for (int row = 0; row < 8; ++row) {
+      glyphs[static_cast<std::size_t>(code)][static_cast<std::size_t>(row)] =
+          code == 7 ? (row == 0 || row == 6 ? 0x1F : row == 7 ? 0x00 : 0x11)
+                    : (row >= 7 - code ? 0x1F : 0x00);
+    }
+    script += "char " + std::to_string(code);
+    for (int row : glyphs[static_cast<std::size_t>(code)]) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, " %02x", row);
+      script += hex;
+    }
+    script += "\n";
+  }
+  script += "at 0 4\n";
+  for (int code = 0; code < 8; ++code) script += "data 0" + std::to_string(code) + "\n";
+  script += "text 1 bars above\n";
+  const std::string scriptFile = sim.File("glyphs.script");
+  { std::ofstream(scriptFile, std::ios::binary) << script; }
+
+  ChildResult feed = Feed("--script " + Quoted(scriptFile) + " --wait-drained");
+  ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
+  ASSERT_TRUE(sim.WaitForText(Screen("    ********", "bars above"))) << sim.Text();
+  ASSERT_TRUE(WaitFor([&] { return sim.Pixels().size() == 32; }, kGenerousMs));
+  const std::vector<std::string> pixels = sim.Pixels();
+  for (int code = 0; code < 8; ++code) {
+    ExpectCellShowsRows(pixels, 4 + code, 0, glyphs[static_cast<std::size_t>(code)]);
+  }
+
+  // Clear Display blanks the screen; Return Home puts the display's cursor at
+  // the top left, where the next characters appear.
+  const std::string after = sim.File("clear_home.script");
+  { std::ofstream(after, std::ios::binary) << "clear\nhome\nwrite OK\n"; }
+  feed = Feed("--script " + Quoted(after) + " --wait-drained");
+  ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
+  ASSERT_TRUE(sim.WaitForText(Screen("OK"))) << sim.Text();
+  const std::vector<std::string> packets = sim.Packets();
+  ASSERT_GE(packets.size(), 3u);
+  EXPECT_EQ(packets[packets.size() - 3], "01 02 00 00 00 00 00 00");
+  EXPECT_EQ(packets[packets.size() - 2], "03 00 00 00 00 00 00 00");
+  EXPECT_EQ(packets[packets.size() - 1], "02 02 4f 4b 00 00 00 00");
+}
+
+// The characters a stream of records writes, in order, as the decoder sees them.
+std::string DataBytesOf(const std::vector<PortWriteRecord>& records) {
+  std::string bytes;
+  PortWriteDecoder decoder([&bytes](LcdCommand command) {
+    if (command & kRegisterSelectData) bytes += static_cast<char>(command & 0xFF);
+  });
+  for (PortWriteRecord record : records) decoder.Decode(record);
+  return bytes;
+}
+
+// The characters of every text packet, in the order the display received them.
+std::string TextCarriedBy(const std::vector<std::string>& packets) {
+  std::string text;
+  for (const std::string& line : packets) {
+    unsigned bytes[8] = {};
+    if (std::sscanf(line.c_str(), "%x %x %x %x %x %x %x %x", &bytes[0], &bytes[1], &bytes[2],
+                    &bytes[3], &bytes[4], &bytes[5], &bytes[6], &bytes[7]) != 8 ||
+        bytes[0] != 0x02) {
+      continue;
+    }
+    for (unsigned i = 0; i < bytes[1] && i < 6; ++i) text += static_cast<char>(bytes[2 + i]);
+  }
+  return text;
+}
+
+TEST(EndToEnd, FloodArrivesCompletelyAndInOrder) {
+  // 600,000 records: the ring wraps nine times and, at four records per
+  // command, the program's command queue wraps twice.
+  constexpr std::size_t kRecords = 600000;
+  FloodPattern pattern(Waveform::kNormal);
+  std::vector<PortWriteRecord> records;
+  pattern.Next(kRecords, records);
+  const std::string expectedText = DataBytesOf(records);
+  ASSERT_GT(expectedText.size(), 100000u);
+
+  Simulator sim("flood");
+  Program program;
+  StartDisplayAndProgram(sim, program);
+  const ChildResult feed = Feed("--flood " + std::to_string(kRecords) + " --wait-drained --give-up 60000");
+  ASSERT_TRUE(feed.finished);
+  ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
+
+  ASSERT_TRUE(WaitFor([&] { return TextCarriedBy(sim.Packets()).size() >= expectedText.size(); },
+                      kFloodBoundMs))
+      << TextCarriedBy(sim.Packets()).size() << " of " << expectedText.size();
+  const std::string received = TextCarriedBy(sim.Packets());
+  ASSERT_EQ(received.size(), expectedText.size());
+  EXPECT_TRUE(received == expectedText) << "the flood's characters arrived out of order";
+  const std::array<std::string, 2> screen = FloodScreen(kRecords, Waveform::kNormal);
+  EXPECT_TRUE(sim.WaitForText(Screen(screen[0], screen[1]))) << sim.Text();
+}
+
+// Reads the ring's pending count, or -1 when nobody has created the ring.
+int PendingInRing() {
+  UniqueKernelHandle section(::OpenFileMappingA(FILE_MAP_READ, FALSE, kRingSectionName));
+  if (!section) return -1;
+  void* view = ::MapViewOfFile(section.Get(), FILE_MAP_READ, 0, 0, kRingSectionBytes);
+  if (view == nullptr) return -1;
+  const int count = static_cast<const PortWriteRing*>(view)->count;
+  ::UnmapViewOfFile(view);
+  return count;
+}
+
+TEST(EndToEnd, WhatAProducerQueuedBeforeTheProgramStartedIsDrained) {
+  Simulator sim("early");
+  ASSERT_TRUE(sim.Start()) << sim.Output();
+  ASSERT_EQ(PendingInRing(), -1) << "a process of an earlier test still holds the ring";
+
+  ChildProcess feed;
+  ASSERT_TRUE(feed.Start(Quoted(LCDFEED_EXE) + " --text \"queued early\" \"then drained\" --wait-drained --give-up 60000"));
+  ASSERT_TRUE(WaitFor([] { return PendingInRing() > 0; }, kGenerousMs));
+
+  Program program;
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(sim.WaitForText(Screen("queued early", "then drained"))) << sim.Text();
+  EXPECT_EQ(feed.WaitForExit(kGenerousMs), 0) << feed.Output() << feed.Errors();
+}
+
+// Old LCD software, unmodified, loading the drop-in DLL by name.
+std::string LegacyApp(const std::string& arguments) {
+  return Quoted(LEGACY_APP_EXE) + " " + arguments;
+}
+
+const std::array<int, 8> kHeart = {0x00, 0x0A, 0x1F, 0x1F, 0x0E, 0x04, 0x00, 0x00};
+
+TEST(EndToEnd, OldSoftwareThroughTheDropInDllDrivesTheDisplay) {
+  for (const char* dll : {"inpout32.dll", "inpoutx64.dll", "dlportio.dll"}) {
+    SCOPED_TRACE(dll);
+    Simulator sim(std::string("legacy_") + dll[0] + dll[5]);
+    Program program;
+    StartDisplayAndProgram(sim, program);
+    const std::string api = std::string(dll) == "dlportio.dll" ? " --api dlport" : "";
+    const ChildResult app = RunChild(LegacyApp("--dll " + std::string(dll) + api +
+                                               " --line0 \"Old LCD software\" --line1 \"via port DLL\" "
+                                               "--char 2 00,0a,1f,1f,0e,04,00,00 --char-at 1 19"));
+    ASSERT_EQ(app.exitCode, 0u) << app.out << app.err;
+    ASSERT_TRUE(sim.WaitForText(Screen("Old LCD software", "via port DLL       *"))) << sim.Text();
+    ASSERT_TRUE(WaitFor([&] { return sim.Pixels().size() == 32; }, kGenerousMs));
+    const std::vector<std::string> pixels = sim.Pixels();
+    ExpectCellShowsCharacter(pixels, 0, 0, 'O');
+    ExpectCellShowsCharacter(pixels, 11, 1, 'L');
+    ExpectCellShowsRows(pixels, 19, 1, kHeart);
+  }
+}
+
+TEST(EndToEnd, DllUsedBeforeTheProgramStartsLosesNothing) {
+  Simulator sim("legacy_early");
+  ASSERT_TRUE(sim.Start()) << sim.Output();
+  ASSERT_EQ(PendingInRing(), -1) << "a process of an earlier test still holds the ring";
+
+  // The software starts first and keeps running, as it would; the DLL creates
+  // the shared objects and its writes wait in the ring.
+  ChildProcess app;
+  ASSERT_TRUE(app.Start(LegacyApp("--line0 \"written before\" --line1 \"lptlcd ran\" --hold 60000")));
+  ASSERT_TRUE(app.WaitForOutput("port writes through inpout32.dll", kGenerousMs)) << app.Output();
+  ASSERT_GT(PendingInRing(), 0);
+
+  Program program;
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(sim.WaitForText(Screen("written before", "lptlcd ran         *"))) << sim.Text();
+  app.Terminate();
+}
+
+}  // namespace
+}  // namespace lptlcd::test

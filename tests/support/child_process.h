@@ -1,0 +1,80 @@
+#pragma once
+// Test support for running the project's programs as child processes under
+// Wine, with their output read back, and for waiting on what they produce.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/unique_handle.h"
+
+namespace lptlcd::test {
+
+// Generous upper bound for anything the tests wait for; never a timing claim.
+constexpr DWORD kGenerousMs = 20000;
+
+// A build-tree path as a Windows program sees it: Wine shows the Unix root as
+// drive Z:.
+std::string WindowsPath(const std::string& path);
+
+// Polls `condition` until it holds or `boundMs` has passed.
+bool WaitFor(const std::function<bool()>& condition, DWORD boundMs);
+
+// The whole file, or "" when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
+// The C runtime writes text-mode line ends; tests compare with "\n".
+std::string WithoutCarriageReturns(const std::string& text);
+
+// A new empty folder under the temporary folder, ending in a backslash.
+std::string MakeTempFolder(const std::string& name);
+
+// A child process with its standard output and standard error on pipes, read
+// as they come; its standard input is `input` (empty by default).
+class ChildProcess {
+ public:
+  ChildProcess();
+  ~ChildProcess();  // terminates the child if it still runs
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool Start(const std::string& commandLine, const std::string& input = {});
+  // Waits for the child to end and for its output; its exit code, or -1 if it
+  // did not end in time.
+  long WaitForExit(DWORD timeoutMs);
+  bool IsRunning() const;
+  void Terminate();
+
+  // Waits until standard output contains `text`.
+  bool WaitForOutput(const std::string& text, DWORD timeoutMs);
+  // Standard output and standard error so far, with "\r\n" turned into "\n".
+  std::string Output() const;
+  std::string Errors() const;
+
+ private:
+  struct Stream;
+  static DWORD WINAPI ReadMain(void* stream);
+
+  UniqueKernelHandle process_;
+  UniqueKernelHandle changed_;
+  mutable CRITICAL_SECTION lock_;
+  Stream* out_;
+  Stream* err_;
+  std::string inputPath_;
+};
+
+struct ChildResult {
+  bool started = false;
+  bool finished = false;  // false: killed after the time-out
+  std::uint32_t exitCode = 0;
+  std::string out;
+  std::string err;
+};
+
+// Runs a command line to completion (or kills it after `timeoutMs`).
+ChildResult RunChild(const std::string& commandLine, const std::string& input = {},
+                     DWORD timeoutMs = 90000);
+
+}  // namespace lptlcd::test

@@ -1,0 +1,203 @@
+#include "child_process.h"
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace lptlcd::test {
+
+std::string WindowsPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return path;
+  std::string windows = "Z:" + path;
+  for (char& c : windows) {
+    if (c == '/') c = '\\';
+  }
+  return windows;
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD boundMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + boundMs;
+  for (;;) {
+    if (condition()) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    ::Sleep(10);
+  }
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string WithoutCarriageReturns(const std::string& raw) {
+  std::string text;
+  text.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    text += raw[i];
+  }
+  return text;
+}
+
+std::string MakeTempFolder(const std::string& name) {
+  char base[MAX_PATH];
+  const DWORD length = ::GetTempPathA(MAX_PATH, base);
+  const std::string folder = std::string(base, length) + name + "_" +
+                             std::to_string(::GetCurrentProcessId()) + "_" +
+                             std::to_string(::GetTickCount64()) + "\\";
+  ::CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+struct ChildProcess::Stream {
+  ChildProcess* owner = nullptr;
+  UniqueKernelHandle readEnd;
+  UniqueKernelHandle reader;
+  std::string text;
+};
+
+ChildProcess::ChildProcess()
+    : changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)), out_(new Stream), err_(new Stream) {
+  ::InitializeCriticalSection(&lock_);
+  out_->owner = this;
+  err_->owner = this;
+}
+
+ChildProcess::~ChildProcess() {
+  Terminate();
+  for (Stream* stream : {out_, err_}) {
+    if (stream->reader) ::WaitForSingleObject(stream->reader.Get(), kGenerousMs);
+    delete stream;
+  }
+  ::DeleteCriticalSection(&lock_);
+  if (!inputPath_.empty()) ::DeleteFileA(inputPath_.c_str());
+}
+
+bool ChildProcess::Start(const std::string& commandLine, const std::string& input) {
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE writeEnds[2] = {};
+  Stream* streams[2] = {out_, err_};
+  for (int i = 0; i < 2; ++i) {
+    HANDLE readEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnds[i], &inheritable, 0)) return false;
+    streams[i]->readEnd.Reset(readEnd);
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  }
+  UniqueKernelHandle outWrite(writeEnds[0]);
+  UniqueKernelHandle errWrite(writeEnds[1]);
+
+  // Standard input from a file: the child reads it at its own pace.
+  char folder[MAX_PATH];
+  const DWORD length = ::GetTempPathA(MAX_PATH, folder);
+  char name[MAX_PATH];
+  ::GetTempFileNameA(std::string(folder, length).c_str(), "in", 0, name);
+  inputPath_ = name;
+  std::ofstream(inputPath_, std::ios::binary) << input;
+  UniqueFileHandle in(::CreateFileA(inputPath_.c_str(), GENERIC_READ, FILE_SHARE_READ, &inheritable,
+                                    OPEN_EXISTING, 0, nullptr));
+  if (!in) return false;
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in.Get();
+  startup.hStdOutput = outWrite.Get();
+  startup.hStdError = errWrite.Get();
+  PROCESS_INFORMATION info = {};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &info)) {
+    return false;
+  }
+  UniqueKernelHandle thread(info.hThread);
+  process_.Reset(info.hProcess);
+  // Only the child holds the write ends now, so the readers see the end of
+  // the output when the child ends.
+  outWrite.Reset();
+  errWrite.Reset();
+  for (Stream* stream : streams) {
+    stream->reader.Reset(::CreateThread(nullptr, 0, &ChildProcess::ReadMain, stream, 0, nullptr));
+    if (!stream->reader) return false;
+  }
+  return true;
+}
+
+DWORD WINAPI ChildProcess::ReadMain(void* param) {
+  auto* stream = static_cast<Stream*>(param);
+  ChildProcess* self = stream->owner;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(stream->readEnd.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    ::EnterCriticalSection(&self->lock_);
+    stream->text.append(buffer, got);
+    ::LeaveCriticalSection(&self->lock_);
+    ::SetEvent(self->changed_.Get());
+  }
+  ::SetEvent(self->changed_.Get());
+  return 0;
+}
+
+long ChildProcess::WaitForExit(DWORD timeoutMs) {
+  if (!process_ || ::WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  ::GetExitCodeProcess(process_.Get(), &code);
+  for (Stream* stream : {out_, err_}) {
+    if (stream->reader) ::WaitForSingleObject(stream->reader.Get(), timeoutMs);
+  }
+  return static_cast<long>(code);
+}
+
+bool ChildProcess::IsRunning() const {
+  return process_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+}
+
+void ChildProcess::Terminate() {
+  if (IsRunning()) {
+    ::TerminateProcess(process_.Get(), 99);
+    ::WaitForSingleObject(process_.Get(), kGenerousMs);
+  }
+}
+
+bool ChildProcess::WaitForOutput(const std::string& text, DWORD timeoutMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (Output().find(text) != std::string::npos) return true;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) return false;
+    ::WaitForSingleObject(changed_.Get(), static_cast<DWORD>(deadline - now));
+  }
+}
+
+std::string ChildProcess::Output() const {
+  ::EnterCriticalSection(&lock_);
+  std::string raw = out_->text;
+  ::LeaveCriticalSection(&lock_);
+  return WithoutCarriageReturns(raw);
+}
+
+std::string ChildProcess::Errors() const {
+  ::EnterCriticalSection(&lock_);
+  std::string raw = err_->text;
+  ::LeaveCriticalSection(&lock_);
+  return WithoutCarriageReturns(raw);
+}
+
+ChildResult RunChild(const std::string& commandLine, const std::string& input, DWORD timeoutMs) {
+  ChildResult result;
+  ChildProcess child;
+  result.started = child.Start(commandLine, input);
+  if (!result.started) return result;
+  const long code = child.WaitForExit(timeoutMs);
+  result.finished = code != -1;
+  if (!result.finished) {
+    child.Terminate();
+    child.WaitForExit(kGenerousMs);
+  }
+  result.exitCode = static_cast<std::uint32_t>(code);
+  result.out = child.Output();
+  result.err = child.Errors();
+  return result;
+}
+
+}  // namespace lptlcd::test
