@@ -7,7 +7,7 @@
 #include <type_traits>
 
 #include "portio_api.h"
-#include "tests/producer/child_process.h"
+#include "child_process.h"
 #include "tests/producer/decoded.h"
 #include "tests/producer/ring_view_win32.h"
 

@@ -31,6 +31,9 @@ std::string WithoutCarriageReturns(const std::string& text);
 // A new empty folder under the temporary folder, ending in a backslash.
 std::string MakeTempFolder(const std::string& name);
 
+// A file in the temporary folder holding `content`; its full path.
+std::string WriteTempFile(const std::string& name, const std::string& content);
+
 // A child process with its standard output and standard error on pipes, read
 // as they come; its standard input is `input` (empty by default).
 class ChildProcess {

@@ -49,6 +49,14 @@ std::string MakeTempFolder(const std::string& name) {
   return folder;
 }
 
+std::string WriteTempFile(const std::string& name, const std::string& content) {
+  char folder[MAX_PATH];
+  const DWORD length = ::GetTempPathA(MAX_PATH, folder);
+  const std::string path = std::string(folder, length) + name;
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
 struct ChildProcess::Stream {
   ChildProcess* owner = nullptr;
   UniqueKernelHandle readEnd;
