@@ -11,13 +11,13 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "capture/port_write_decoder.h"
 #include "capture/port_write_ring.h"
 #include "child_process.h"
+#include "simulator_process.h"
 #include "tools/lcdsim/font5x7.h"
 #include "tools/producer/flood_pattern.h"
 
@@ -28,62 +28,12 @@ constexpr DWORD kFloodBoundMs = 300000;
 
 std::string Quoted(const std::string& path) { return "\"" + WindowsPath(path) + "\""; }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // The virtual display, writing its packet log and its screen (text and
 // pixels) to files that follow the screen while it runs.
-class Simulator {
+class Simulator : public SimulatorProcess {
  public:
-  explicit Simulator(const std::string& name)
-      : folder_(MakeTempFolder("e2e_" + name)),
-        stopEvent_("lptlcd_e2e_stop_" + name + "_" + std::to_string(::GetCurrentProcessId())) {}
-
-  ~Simulator() { Stop(); }
-
-  bool Start() {
-    const std::string command = Quoted(LCDSIM_EXE) + " --display B --log \"" + File("packets.log") +
-                                "\" --text-dump \"" + File("screen.txt") + "\" --pbm \"" +
-                                File("screen.pbm") + "\" --files-on-idle --stop-event " + stopEvent_;
-    return process_.Start(command) &&
-           process_.WaitForOutput("lcdsim: ready: serving PIPE01\n", kGenerousMs);
-  }
-
-  // Stops it the way that removes its registration from the prefix.
-  void Stop() {
-    if (!process_.IsRunning()) return;
-    UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, stopEvent_.c_str()));
-    if (event) ::SetEvent(event.Get());
-    if (process_.WaitForExit(kGenerousMs) == -1) process_.Terminate();
-  }
-
-  std::string File(const std::string& name) const { return folder_ + name; }
-  std::vector<std::string> Packets() const { return Lines(ReadWholeFile(File("packets.log"))); }
-  std::string Text() const { return WithoutCarriageReturns(ReadWholeFile(File("screen.txt"))); }
-  std::string Output() const { return process_.Output(); }
-
-  bool WaitForPacketCount(std::size_t count, DWORD boundMs = kGenerousMs) const {
-    return WaitFor([&] { return Packets().size() >= count; }, boundMs);
-  }
-  bool WaitForText(const std::string& expected, DWORD boundMs = kGenerousMs) const {
-    return WaitFor([&] { return Text() == expected; }, boundMs);
-  }
-
-  // The screen's pixels from the PBM file: rows of '0'/'1', or empty.
-  std::vector<std::string> Pixels() const {
-    std::vector<std::string> lines = Lines(WithoutCarriageReturns(ReadWholeFile(File("screen.pbm"))));
-    if (lines.size() != 34 || lines[0] != "P1" || lines[1] != "122 32") return {};
-    return std::vector<std::string>(lines.begin() + 2, lines.end());
-  }
-
- private:
-  std::string folder_;
-  std::string stopEvent_;
-  ChildProcess process_;
+  explicit Simulator(const std::string& name) : SimulatorProcess(LCDSIM_EXE, "e2e_" + name) {}
+  bool Start() { return StartServing(); }
 };
 
 // lptlcd.exe, started once the display is there; terminated at the end, as
@@ -180,7 +130,7 @@ TEST(EndToEnd, PacedRecordStreamGivesTheSamePacketsAsLcdreplay) {
   const std::string records = std::string(E2E_DATA_DIR) + "/paced.records";
   const ChildResult replay = RunChild(Quoted(LCDREPLAY_EXE) + " " + Quoted(records));
   ASSERT_EQ(replay.exitCode, 0u) << replay.err;
-  const std::vector<std::string> expected = Lines(replay.out);
+  const std::vector<std::string> expected = SplitLines(replay.out);
   ASSERT_GE(expected.size(), 6u);
 
   Simulator sim("paced");

@@ -1,0 +1,67 @@
+#include "simulator_process.h"
+
+#include <sstream>
+
+namespace lptlcd::test {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+SimulatorProcess::SimulatorProcess(const std::string& lcdsimPath, const std::string& name)
+    : program_("\"" + WindowsPath(lcdsimPath) + "\""),
+      folder_(MakeTempFolder("lcdsim_" + name)),
+      stopEvent_("lcdsim_test_stop_" + name + "_" + std::to_string(::GetCurrentProcessId())) {}
+
+// A test that failed half-way still stops the simulator the clean way, so
+// that its registrations do not spoil the tests after it.
+SimulatorProcess::~SimulatorProcess() { Stop(); }
+
+bool SimulatorProcess::Start(const std::string& arguments) {
+  return process_.Start(program_ + " " + arguments);
+}
+
+bool SimulatorProcess::StartServing() {
+  return Start("--display B --log \"" + File("packets.log") + "\" --text-dump \"" +
+               File("screen.txt") + "\" --pbm \"" + File("screen.pbm") +
+               "\" --files-on-idle --stop-event " + stopEvent_) &&
+         process_.WaitForOutput("lcdsim: ready: serving PIPE01\n", kGenerousMs);
+}
+
+bool SimulatorProcess::RequestStop() {
+  UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, stopEvent_.c_str()));
+  return event && ::SetEvent(event.Get());
+}
+
+void SimulatorProcess::Stop() {
+  if (!process_.IsRunning()) return;
+  if (!RequestStop() || process_.WaitForExit(kGenerousMs) == -1) process_.Terminate();
+}
+
+std::vector<std::string> SimulatorProcess::Packets() const {
+  return SplitLines(ReadWholeFile(File("packets.log")));
+}
+
+std::string SimulatorProcess::Text() const {
+  return WithoutCarriageReturns(ReadWholeFile(File("screen.txt")));
+}
+
+std::vector<std::string> SimulatorProcess::Pixels() const {
+  const std::vector<std::string> lines =
+      SplitLines(WithoutCarriageReturns(ReadWholeFile(File("screen.pbm"))));
+  if (lines.size() != 34 || lines[0] != "P1" || lines[1] != "122 32") return {};
+  return std::vector<std::string>(lines.begin() + 2, lines.end());
+}
+
+bool SimulatorProcess::WaitForPacketCount(std::size_t count, DWORD boundMs) const {
+  return WaitFor([&] { return Packets().size() >= count; }, boundMs);
+}
+
+bool SimulatorProcess::WaitForText(const std::string& expected, DWORD boundMs) const {
+  return WaitFor([&] { return Text() == expected; }, boundMs);
+}
+
+}  // namespace lptlcd::test
