@@ -3,18 +3,19 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "device/usb_display_device.h"
 #include "tools/lcdsim/font5x7.h"
 
 namespace lcdsim {
 namespace {
 
-constexpr std::uint8_t kCommandControl = 0x01;
-constexpr std::uint8_t kCommandText = 0x02;
-constexpr std::uint8_t kCommandPosition = 0x03;
-constexpr std::uint8_t kCommandGlyph = 0x04;
-constexpr std::uint8_t kCommandBlock = 0x12;
-
-constexpr std::uint8_t kControlClear = 0x02;
+// The packets' command codes, as the display device sends them.
+using lptlcd::kCommandBlock;
+using lptlcd::kCommandControl;
+using lptlcd::kCommandGlyph;
+using lptlcd::kCommandPosition;
+using lptlcd::kCommandText;
+using lptlcd::kControlClear;
 
 // The cursor only ever moves right while text is written; holding it at a
 // bound far off the screen keeps an endless stream of text from overflowing
