@@ -114,7 +114,9 @@ show_console() {
     if [ "$tty" = 1 ]; then printf '%s\033[K\n' "$line"; else printf '%s\n' "$line"; fi
   done
 }
-tail -n +1 -s 0.1 -f --pid=$$ "$console" 2>/dev/null | show_console &
+# Ctrl+C is left to the demo itself, which then stops the rest and lets the
+# viewer print what they said.
+(trap '' INT; exec tail -n +1 -s 0.1 -f --pid=$$ "$console" 2>/dev/null) | (trap '' INT; show_console) &
 view_pid=$!
 
 # ---------------------------------------------------------------- lcdsim
