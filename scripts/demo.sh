@@ -95,11 +95,14 @@ console=$out/console.out
 say() { printf '%s\n' "$*" >>"$console"; }
 
 # Prints the console file as it grows, until the line "== end". On a
-# terminal each new screen is drawn over the one before it, so the display
-# seems to change in place.
+# terminal wide enough for a screen (124 columns) each new screen is drawn
+# over the one before it, so the display seems to change in place.
 show_console() {
-  local line run=0 tty=0
-  [ -t 1 ] && tty=1
+  local line run=0 tty=0 columns=0
+  if [ -t 1 ]; then
+    columns=$(stty size </dev/tty 2>/dev/null | cut -d' ' -f2) || columns=0
+    [ "${columns:-0}" -ge 124 ] && tty=1
+  fi
   while IFS= read -r line; do
     line=${line%$'\r'}
     [ "$line" = "== end" ] && return 0
