@@ -106,6 +106,16 @@ TEST(ViewOptions, PrintsTheScreenWhenNoFileIsAskedFor) {
   EXPECT_TRUE(options.output.ascii);
 }
 
+TEST(Options, HelpAsksForTheUsageWhateverElseIsGiven) {
+  EXPECT_TRUE(ParseSim({"--help"}).help);
+  EXPECT_TRUE(ParseSim({"--log", "x.log", "-h"}).help);
+  EXPECT_FALSE(ParseSim({}).help);
+  ViewOptions view;
+  std::string error;
+  EXPECT_TRUE(ParseViewOptions({"--help"}, view, error)) << error;
+  EXPECT_TRUE(view.help);
+}
+
 TEST(ViewOptions, NeedsExactlyOneLog) {
   EXPECT_EQ(ViewError({}), "no log file given");
   EXPECT_EQ(ViewError({"a.log", "b.log"}), "only one log file can be replayed");

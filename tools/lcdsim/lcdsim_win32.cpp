@@ -196,6 +196,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lcdsim: %s\n%s", error.c_str(), lcdsim::SimUsage());
     return kExitUsage;
   }
+  if (options.help) {
+    std::fputs(lcdsim::SimUsage(), stdout);
+    return 0;
+  }
 
   g_stopEvent = CreateEventA(nullptr, TRUE, FALSE, options.stopEvent.empty() ? nullptr : options.stopEvent.c_str());
   g_stoppedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -27,6 +27,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lcdview: %s\n%s", error.c_str(), lcdsim::ViewUsage());
     return kExitBadInput;
   }
+  if (options.help) {
+    std::fputs(lcdsim::ViewUsage(), stdout);
+    return 0;
+  }
 
   lcdsim::PacketLog log;
   if (options.logPath == "-") {

@@ -89,6 +89,9 @@ bool ParseViewOptions(const std::vector<std::string>& args, ViewOptions& options
       if (!ok) return false;
     } else if (arg == "--show") {
       options.show = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      return true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
       return false;
@@ -142,6 +145,9 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
         }
       }
       options.displays.push_back(display);
+    } else if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      return true;
     } else if (arg == "--no-pipe") {
       options.servePipe = false;
     } else if (arg == "--log") {

@@ -21,6 +21,7 @@ struct OutputOptions {
 struct ViewOptions {
   OutputOptions output;
   bool show = false;    // print the screen; implied when no file is asked for
+  bool help = false;    // --help: print the usage and do nothing else
   std::string logPath;  // "-" for standard input
 };
 
@@ -31,6 +32,7 @@ struct DisplaySpec {
 
 struct SimOptions {
   std::vector<DisplaySpec> displays;  // in registration (and discovery) order
+  bool help = false;  // --help: print the usage and do nothing else
   bool servePipe = true;
   std::string logPath;
   OutputOptions output;

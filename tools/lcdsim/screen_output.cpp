@@ -1,6 +1,8 @@
 #include "tools/lcdsim/screen_output.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "tools/lcdsim/platform.h"
 
@@ -24,7 +26,25 @@ std::string FrameLine(const char* left, const char* right) {
   return line + right + "\n";
 }
 
+bool WriteWhole(std::FILE* file, const void* data, std::size_t size) {
+  const bool written = std::fwrite(data, 1, size, file) == size;
+  return std::fflush(file) == 0 && written;
+}
+
+// A regular file is replaced by renaming a finished copy over it, so that a
+// reader polling it never sees half a screen. "-" is standard output, and
+// anything that is not a regular file (a device, a pipe, a link to one) is
+// written in place: renaming over it would replace the link itself.
 bool WriteBytes(const std::string& path, const void* data, std::size_t size) {
+  if (path == "-") return WriteWhole(stdout, data, size);
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = WriteWhole(file, data, size);
+    return std::fclose(file) == 0 && written;
+  }
   const std::string temporary = path + ".tmp";
   std::FILE* file = std::fopen(temporary.c_str(), "wb");
   if (file == nullptr) return false;
