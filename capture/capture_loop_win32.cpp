@@ -4,30 +4,44 @@
 
 namespace lptlcd {
 
-CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder,
-                           DWORD eventTimeoutMs) {
-  // A failed wait on the event is not worth stopping for: the drain below is
-  // guarded by the mutex and finds nothing to do if nothing was added.
-  if (::WaitForSingleObject(objects.event.Get(), eventTimeoutMs) == WAIT_TIMEOUT) {
-    return {CapturePass::kNoSignal, 0, false};
-  }
+CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
+                      std::size_t maxRecords) {
   const DWORD locked = ::WaitForSingleObject(objects.mutex.Get(), INFINITE);
   // WAIT_ABANDONED: a producer died holding the mutex, which is now ours.
   // What it left in the ring is as good as its header says.
   if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) {
     // Without the mutex the producer may be writing: never touch the ring.
-    return {CapturePass::kMutexFailed, 0, false};
+    return {CapturePass::kMutexFailed, 0, false, 0};
   }
-  const std::size_t records = DrainRing(*objects.view.Ring(), decoder);
+  PortWriteRing& ring = *objects.view.Ring();
+  const std::size_t records = DrainRing(ring, decoder, maxRecords);
+  const std::size_t left = ring.count;
   ::ReleaseMutex(objects.mutex.Get());
-  return {CapturePass::kDrained, records, locked == WAIT_ABANDONED};
+  return {CapturePass::kDrained, records, locked == WAIT_ABANDONED, left};
 }
 
-void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder) {
+CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder,
+                           DWORD eventTimeoutMs, std::size_t maxRecords) {
+  // A failed wait on the event is not worth stopping for: the drain below is
+  // guarded by the mutex and finds nothing to do if nothing was added.
+  if (::WaitForSingleObject(objects.event.Get(), eventTimeoutMs) == WAIT_TIMEOUT) {
+    return {CapturePass::kNoSignal, 0, false, 0};
+  }
+  return DrainPass(objects, decoder, maxRecords);
+}
+
+void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder, CommandRoom room) {
   for (;;) {
-    if (RunCapturePass(objects, decoder).outcome == CapturePass::kMutexFailed) {
-      // Only a broken handle fails this way; do not spin on it.
-      ::Sleep(1);
+    // The queue's room only grows while a pass runs (only the worker takes
+    // from it), so taking no more records than it had at the start is safe.
+    CapturePass pass = RunCapturePass(objects, decoder, INFINITE, room());
+    while (pass.outcome == CapturePass::kMutexFailed || pass.left != 0) {
+      // Only a broken handle fails the mutex wait: do not spin on it. Records
+      // left behind for want of room are taken once the worker has had a
+      // moment, whether or not the producer signals again; a signal that
+      // comes meanwhile is consumed here, its records being drained all the same.
+      ::WaitForSingleObject(objects.event.Get(), 1);
+      pass = DrainPass(objects, decoder, room());
     }
   }
 }

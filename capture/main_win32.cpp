@@ -40,5 +40,8 @@ int main() {
   auto* decoder =
       new lptlcd::PortWriteDecoder([](lptlcd::LcdCommand command) { lptlcd::Enqueue(command); });
   decoder->ResetStrobe();
-  lptlcd::RunCaptureLoop(*objects, *decoder);
+  lptlcd::RunCaptureLoop(*objects, *decoder, [] {
+    return static_cast<std::size_t>(lptlcd::kCommandQueueMaxPending -
+                                    lptlcd::Pending(lptlcd::TheCommandQueue()));
+  });
 }

@@ -107,6 +107,22 @@ TEST(DrainRingTest, FullRingIsDrainedInOnePass) {
   EXPECT_EQ(static_cast<std::uint16_t>(12345 + 65535), ring->readIndex);
 }
 
+TEST(DrainRingTest, StopsWhereTheQueueHasNoMoreRoomAndResumesThere) {
+  auto ring = EmptyRing();
+  ring->readIndex = 65534;
+  Produce(*ring, {0x7841, 0x7A05, 0x7A04, 0x7842, 0x7A05, 0x7A04});
+  LoggingDecoder log;
+  EXPECT_EQ(2u, DrainRing(*ring, log.decoder, 2));
+  EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
+  EXPECT_EQ(0, ring->readIndex);
+  EXPECT_EQ(4, ring->count);
+  EXPECT_EQ(0u, DrainRing(*ring, log.decoder, 0));
+  EXPECT_EQ(4u, DrainRing(*ring, log.decoder));
+  EXPECT_EQ((std::vector<LcdCommand>{0x141, 0x142}), log.commands);
+  EXPECT_EQ(4, ring->readIndex);
+  EXPECT_EQ(0, ring->count);
+}
+
 // Named objects of this test's own, so that nothing else in the prefix meets them.
 class RingObjectsTest : public ::testing::Test {
  protected:
@@ -218,6 +234,22 @@ TEST_F(RingObjectsTest, RecordsAddedUnderOneSignalAreConsumedInOnePass) {
   EXPECT_EQ(3, objects.view.Ring()->readIndex);
   // The event was auto-reset by the pass.
   EXPECT_EQ(CapturePass::kNoSignal, RunCapturePass(objects, log.decoder, 0).outcome);
+}
+
+TEST_F(RingObjectsTest, PassLimitedByQueueRoomLeavesTheRestForTheNextPass) {
+  RingObjects objects;
+  ASSERT_TRUE(CreateRingObjects(objects, names));
+  ProduceOnThread({0x7841, 0x7A05, 0x7A04, 0x7842, 0x7A05, 0x7A04});
+  LoggingDecoder log;
+  const CapturePass pass = RunCapturePass(objects, log.decoder, kGenerousMs, 3);
+  EXPECT_EQ(3u, pass.records);
+  EXPECT_EQ(3u, pass.left);
+  EXPECT_TRUE(MutexIsFree(objects.mutex.Get()));
+  // No new signal comes: the rest is taken without one.
+  const CapturePass rest = DrainPass(objects, log.decoder);
+  EXPECT_EQ(3u, rest.records);
+  EXPECT_EQ(0u, rest.left);
+  EXPECT_EQ((std::vector<LcdCommand>{0x141, 0x142}), log.commands);
 }
 
 TEST_F(RingObjectsTest, RecordsOfSeveralSignalsAreTakenByTheFirstPass) {
