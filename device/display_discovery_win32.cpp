@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "common/unique_handle.h"
+
 namespace lptlcd {
 
 const GUID DisplayInterfaceGuid = {
@@ -103,11 +105,9 @@ HANDLE OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer& path) {
 }
 
 bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path) {
-  const HANDLE handle = OpenFirstInterface(interfaceClass, path);
-  if (handle == INVALID_HANDLE_VALUE) return false;
   // Opened only to prove that it can be.
-  ::CloseHandle(handle);
-  return true;
+  const UniqueFileHandle opened(OpenFirstInterface(interfaceClass, path));
+  return opened.IsValid();
 }
 
 HANDLE OpenDevicePipe(const char* pipeName) {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/unique_handle.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "queue/command_queue.h"
@@ -94,7 +95,7 @@ void Phase(const char* title, DWORD milliseconds) {
   StampingEmulator emulator(&device);
   ::InitializeCriticalSection(&emulator.lock);
   Worker worker{queue, &emulator};
-  HANDLE thread = ::CreateThread(nullptr, 0, &RunWorker, &worker, 0, nullptr);
+  const lptlcd::UniqueKernelHandle thread(::CreateThread(nullptr, 0, &RunWorker, &worker, 0, nullptr));
 
   // Idle half: only timeouts. Busy half: one command every 20 ms, each one
   // followed by the flush of the next idle interval.
@@ -105,8 +106,7 @@ void Phase(const char* title, DWORD milliseconds) {
     ::Sleep(20);
   }
   worker.stop.store(true);
-  ::WaitForSingleObject(thread, INFINITE);
-  ::CloseHandle(thread);
+  ::WaitForSingleObject(thread.Get(), INFINITE);
 
   std::vector<double> gaps;
   for (std::size_t i = 1; i < emulator.flushes.size(); ++i) {

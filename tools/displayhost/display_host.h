@@ -97,7 +97,7 @@ class DisplayPipeServer {
   std::string pipePath_;
   UniqueKernelHandle stopEvent_;
   UniqueKernelHandle thread_;
-  HANDLE firstInstance_ = INVALID_HANDLE_VALUE;  // handed to the thread
+  std::vector<UniqueFileHandle> firstInstances_;  // made by Start, handed to the thread
   volatile long connections_ = 0;
 };
 

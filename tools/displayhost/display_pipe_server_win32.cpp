@@ -23,7 +23,7 @@ constexpr std::size_t kListeners = 4;
 // One instance of the pipe with its own completion event. Pending I/O is
 // cancelled and waited for before the OVERLAPPED goes away.
 struct Instance {
-  HANDLE pipe = INVALID_HANDLE_VALUE;
+  lptlcd::UniqueFileHandle pipe;
   OVERLAPPED overlapped = {};
   UniqueKernelHandle done;  // manual reset, as overlapped I/O wants
   bool pending = false;
@@ -35,11 +35,10 @@ struct Instance {
   }
   ~Instance() {
     if (pending) {
-      ::CancelIo(pipe);
+      ::CancelIo(pipe.Get());
       DWORD ignored = 0;
-      ::GetOverlappedResult(pipe, &overlapped, &ignored, TRUE);
+      ::GetOverlappedResult(pipe.Get(), &overlapped, &ignored, TRUE);
     }
-    ::CloseHandle(pipe);
   }
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;
@@ -47,7 +46,7 @@ struct Instance {
   // Starts waiting for a client; false when the instance is unusable.
   bool BeginConnect() {
     ::ResetEvent(done.Get());
-    if (::ConnectNamedPipe(pipe, &overlapped)) {
+    if (::ConnectNamedPipe(pipe.Get(), &overlapped)) {
       completedAtOnce = true;
       ::SetEvent(done.Get());
       return true;
@@ -75,14 +74,14 @@ struct Instance {
     }
     pending = false;
     DWORD ignored = 0;
-    ::GetOverlappedResult(pipe, &overlapped, &ignored, FALSE);
+    ::GetOverlappedResult(pipe.Get(), &overlapped, &ignored, FALSE);
   }
 
   bool BeginRead() {
     ::ResetEvent(done.Get());
     // Even a read that completes at once signals the event on an overlapped
     // handle, so both outcomes are collected by EndRead.
-    if (::ReadFile(pipe, buffer, sizeof buffer, nullptr, &overlapped) ||
+    if (::ReadFile(pipe.Get(), buffer, sizeof buffer, nullptr, &overlapped) ||
         ::GetLastError() == ERROR_IO_PENDING) {
       pending = true;
       return true;
@@ -94,7 +93,7 @@ struct Instance {
   long EndRead() {
     pending = false;
     DWORD got = 0;
-    if (!::GetOverlappedResult(pipe, &overlapped, &got, FALSE)) return -1;
+    if (!::GetOverlappedResult(pipe.Get(), &overlapped, &got, FALSE)) return -1;
     return static_cast<long>(got);
   }
 };
@@ -117,12 +116,19 @@ bool DisplayPipeServer::Start() {
   if (IsRunning()) return true;
   stopEvent_.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (!stopEvent_) return false;
-  firstInstance_ = CreateInstance(pipePath_);
-  if (firstInstance_ == INVALID_HANDLE_VALUE) return false;
+  // Every listening instance exists before Start returns, so that clients
+  // that come at once, one after another, each find one.
+  firstInstances_.clear();
+  for (std::size_t i = 0; i < kListeners; ++i) {
+    firstInstances_.emplace_back(CreateInstance(pipePath_));
+    if (!firstInstances_.back()) {
+      firstInstances_.clear();
+      return false;
+    }
+  }
   thread_.Reset(::CreateThread(nullptr, 0, &DisplayPipeServer::ThreadMain, this, 0, nullptr));
   if (!thread_) {
-    ::CloseHandle(firstInstance_);
-    firstInstance_ = INVALID_HANDLE_VALUE;
+    firstInstances_.clear();
     return false;
   }
   return true;
@@ -154,8 +160,8 @@ void DisplayPipeServer::Serve() {
     auto listener = std::make_unique<Instance>(pipe);
     if (listener->BeginConnect()) listeners.push_back(std::move(listener));
   };
-  addListener(std::exchange(firstInstance_, INVALID_HANDLE_VALUE));
-  addListener(CreateInstance(pipePath_));
+  for (UniqueFileHandle& instance : firstInstances_) addListener(instance.Release());
+  firstInstances_.clear();
   std::deque<std::unique_ptr<Instance>> waiting;  // connected, not yet served
   std::unique_ptr<Instance> active;               // the client being read
   std::uint8_t packet[kDisplayPacketSize];

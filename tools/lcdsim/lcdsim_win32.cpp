@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle.h"
 #include "tools/displayhost/display_host.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/lcdsim/options.h"
@@ -28,13 +29,13 @@ constexpr DWORD kIdleMs = 50;
 // Console control handlers run on a thread of their own; they only set this
 // event and, for the events after which the process is ended, wait for the
 // cleanup (registry keys!) to be done.
-HANDLE g_stopEvent = nullptr;
-HANDLE g_stoppedEvent = nullptr;
+lptlcd::UniqueKernelHandle g_stopEvent;
+lptlcd::UniqueKernelHandle g_stoppedEvent;
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
-  SetEvent(g_stopEvent);
+  SetEvent(g_stopEvent.Get());
   if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
-    WaitForSingleObject(g_stoppedEvent, 5000);
+    WaitForSingleObject(g_stoppedEvent.Get(), 5000);
   }
   return TRUE;
 }
@@ -49,17 +50,14 @@ class Simulator {
  public:
   Simulator() {
     InitializeCriticalSection(&lock_);
-    packetEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    packetEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
   }
-  ~Simulator() {
-    if (packetEvent_ != nullptr) CloseHandle(packetEvent_);
-    DeleteCriticalSection(&lock_);
-  }
+  ~Simulator() { DeleteCriticalSection(&lock_); }
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
 
   bool OpenLog(const std::string& path) { return log_.Open(path); }
-  HANDLE PacketEvent() const { return packetEvent_; }
+  HANDLE PacketEvent() const { return packetEvent_.Get(); }
 
   // On the pipe server's thread.
   void OnPacket(const std::uint8_t* packet) {
@@ -76,7 +74,7 @@ class Simulator {
       std::fflush(stdout);
     }
     if (reportLogFailure) Say("lcdsim: writing the packet log failed; the log is incomplete\n");
-    SetEvent(packetEvent_);
+    SetEvent(packetEvent_.Get());
   }
 
   // A copy, so that drawing and file writing happen outside the lock.
@@ -89,7 +87,7 @@ class Simulator {
 
  private:
   CRITICAL_SECTION lock_;
-  HANDLE packetEvent_ = nullptr;
+  lptlcd::UniqueKernelHandle packetEvent_;
   lcdsim::DisplayModel model_;
   lcdsim::PacketLogWriter log_;
   bool logFailureReported_ = false;
@@ -115,7 +113,7 @@ void RunUntilStopped(Simulator& simulator, const lcdsim::SimOptions& options) {
       const ULONGLONG left = deadline - now;
       if (left < timeout) timeout = static_cast<DWORD>(left);
     }
-    const HANDLE events[2] = {g_stopEvent, simulator.PacketEvent()};
+    const HANDLE events[2] = {g_stopEvent.Get(), simulator.PacketEvent()};
     const DWORD woken = WaitForMultipleObjects(2, events, FALSE, timeout);
     if (woken == WAIT_OBJECT_0) return;
     if (woken == WAIT_OBJECT_0 + 1) {
@@ -201,9 +199,10 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  g_stopEvent = CreateEventA(nullptr, TRUE, FALSE, options.stopEvent.empty() ? nullptr : options.stopEvent.c_str());
-  g_stoppedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (g_stopEvent == nullptr || g_stoppedEvent == nullptr) {
+  g_stopEvent.Reset(
+      CreateEventA(nullptr, TRUE, FALSE, options.stopEvent.empty() ? nullptr : options.stopEvent.c_str()));
+  g_stoppedEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!g_stopEvent || !g_stoppedEvent) {
     Say("lcdsim: cannot create the stop event %s\n", options.stopEvent);
     return kExitFailure;
   }
@@ -212,6 +211,6 @@ int main(int argc, char** argv) {
 
   const int status = Run(options);
 
-  SetEvent(g_stoppedEvent);
+  SetEvent(g_stoppedEvent.Get());
   return status;
 }
