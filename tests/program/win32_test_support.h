@@ -1,6 +1,6 @@
 #pragma once
-// Small Win32 helpers for the tests: running code on a thread of its own and
-// finding lptlcd.exe (child processes: tests/support).
+// Finding lptlcd.exe from the program's tests (threads and child processes:
+// tests/support).
 
 #include <windows.h>
 
@@ -8,35 +8,13 @@
 #include <string>
 
 #include "child_process.h"
+#include "threads.h"
 #include "common/unique_handle.h"
 
 namespace lptlcd {
 
 using test::ChildProcess;
 using test::kGenerousMs;
-
-// Runs `body` on a new Win32 thread and waits for the thread to end (a thread
-// that ends holding a mutex abandons it).
-void RunOnThread(const std::function<void()>& body);
-
-// A Win32 thread that runs `body` until joined.
-class TestThread {
- public:
-  explicit TestThread(std::function<void()> body);
-  ~TestThread() { Join(); }
-  TestThread(const TestThread&) = delete;
-  TestThread& operator=(const TestThread&) = delete;
-  void Join();
-
- private:
-  static DWORD WINAPI Main(void* self);
-  std::function<void()> body_;
-  UniqueKernelHandle thread_;
-};
-
-// True when a thread other than the caller can take the mutex at once (so it
-// is not held by anyone); the probe releases it again.
-bool MutexIsFree(HANDLE mutex);
 
 // The command line that starts lptlcd.exe, as this process (under Wine) sees it.
 std::string LptlcdProgramPath();

@@ -1,0 +1,36 @@
+#include "threads.h"
+
+#include <utility>
+
+namespace lptlcd {
+
+void RunOnThread(const std::function<void()>& body) {
+  TestThread thread(body);
+  thread.Join();
+}
+
+TestThread::TestThread(std::function<void()> body)
+    : body_(std::move(body)), thread_(::CreateThread(nullptr, 0, &TestThread::Main, this, 0, nullptr)) {}
+
+void TestThread::Join() {
+  if (!thread_) return;
+  ::WaitForSingleObject(thread_.Get(), INFINITE);
+  thread_.Reset();
+}
+
+DWORD WINAPI TestThread::Main(void* self) {
+  static_cast<TestThread*>(self)->body_();
+  return 0;
+}
+
+bool MutexIsFree(HANDLE mutex) {
+  bool free = false;
+  RunOnThread([&] {
+    const DWORD result = ::WaitForSingleObject(mutex, 0);
+    free = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    if (free) ::ReleaseMutex(mutex);
+  });
+  return free;
+}
+
+}  // namespace lptlcd
