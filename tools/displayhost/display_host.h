@@ -135,7 +135,5 @@ class PacketRecorder {
   std::vector<Packet> packets_;
 };
 
-// "8 bytes as hex" for test messages: "02 01 41 00 00 00 00 00".
-std::string PacketToHex(const std::uint8_t* packet, std::size_t size = kDisplayPacketSize);
 
 }  // namespace lptlcd

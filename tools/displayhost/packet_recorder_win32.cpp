@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <cstdio>
 
 #include "tools/displayhost/display_host.h"
 
@@ -72,16 +71,6 @@ void PacketRecorder::Clear() {
   ::EnterCriticalSection(&lock_);
   packets_.clear();
   ::LeaveCriticalSection(&lock_);
-}
-
-std::string PacketToHex(const std::uint8_t* packet, std::size_t size) {
-  std::string text;
-  char byte[4];
-  for (std::size_t i = 0; i < size; ++i) {
-    std::snprintf(byte, sizeof byte, i == 0 ? "%02X" : " %02X", packet[i]);
-    text += byte;
-  }
-  return text;
 }
 
 }  // namespace lptlcd

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "device/packet_text.h"
+
 namespace lcdsim {
 namespace {
 
@@ -27,16 +29,9 @@ std::string Quote(std::string_view token) {
 
 }  // namespace
 
+// The same text form as every other tool that shows packets.
 std::string FormatPacketLine(const std::uint8_t packet[kPacketSize]) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string line;
-  line.reserve(3 * kPacketSize - 1);
-  for (int i = 0; i < kPacketSize; ++i) {
-    if (i > 0) line += ' ';
-    line += kDigits[packet[i] >> 4];
-    line += kDigits[packet[i] & 0x0F];
-  }
-  return line;
+  return lptlcd::FormatPacket(packet);
 }
 
 ParsedLine ParsePacketLine(std::string_view line) {
