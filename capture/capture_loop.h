@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 
 #include "capture/port_write_decoder.h"
@@ -34,14 +35,22 @@ CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder
                            DWORD eventTimeoutMs = INFINITE,
                            std::size_t maxRecords = std::numeric_limits<std::size_t>::max());
 
-// How many commands the consumer of the decoder can still take.
-using CommandRoom = std::size_t (*)();
+// What the capture loop needs to know of the command queue behind the decoder.
+struct CommandQueueGauge {
+  std::size_t (*room)();     // commands it can still take
+  std::uint32_t (*taken)();  // commands the display worker has taken so far
+  std::uint32_t (*dropped)();  // commands it has dropped so far
+};
 
-// Passes forever. A pass takes no more records than `room` allows, so no
-// command is ever lost to a full queue: what does not fit stays in the ring,
-// and the next pass comes a millisecond later without waiting for the
-// producer's next signal.
+// Passes forever. While the display worker keeps taking commands, a pass
+// takes no more records than the queue has room for, so no command is lost to
+// a full queue: what does not fit stays in the ring, and the next pass comes a
+// millisecond later without waiting for the producer's next signal. When the
+// display stops taking them (see DisplayStallGuard), the ring is drained all
+// the same, so the producer is never held up by the display, and what the
+// queue cannot hold is dropped; a line on standard output tells when that
+// starts and, with the number dropped, when it ends.
 [[noreturn]] void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder,
-                                 CommandRoom room);
+                                 CommandQueueGauge queue);
 
 }  // namespace lptlcd

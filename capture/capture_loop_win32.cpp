@@ -1,6 +1,9 @@
 #include "capture/capture_loop.h"
 
+#include "capture/display_stall_guard.h"
 #include "capture/ring_drain.h"
+
+#include <cstdio>
 
 namespace lptlcd {
 
@@ -30,18 +33,33 @@ CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder
   return DrainPass(objects, decoder, maxRecords);
 }
 
-void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder, CommandRoom room) {
+void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder,
+                    CommandQueueGauge queue) {
+  DisplayStallGuard guard;
+  std::uint32_t droppedBeforeStall = 0;
+  // The queue's room only grows while a pass runs (only the worker takes
+  // from it), so taking no more records than it had at the start is safe.
+  const auto allowed = [&] {
+    const std::size_t records = guard.RecordsAllowed(queue.room(), queue.taken(), ::GetTickCount());
+    if (guard.LastChange() == DisplayStallGuard::Change::kStalled) {
+      droppedBeforeStall = queue.dropped();
+      std::printf("%s", kDisplayStalledMessage);
+      std::fflush(stdout);
+    } else if (guard.LastChange() == DisplayStallGuard::Change::kResumed) {
+      std::printf(kDisplayResumedFormat, static_cast<unsigned long>(queue.dropped() - droppedBeforeStall));
+      std::fflush(stdout);
+    }
+    return records;
+  };
   for (;;) {
-    // The queue's room only grows while a pass runs (only the worker takes
-    // from it), so taking no more records than it had at the start is safe.
-    CapturePass pass = RunCapturePass(objects, decoder, INFINITE, room());
+    CapturePass pass = RunCapturePass(objects, decoder, INFINITE, allowed());
     while (pass.outcome == CapturePass::kMutexFailed || pass.left != 0) {
       // Only a broken handle fails the mutex wait: do not spin on it. Records
       // left behind for want of room are taken once the worker has had a
       // moment, whether or not the producer signals again; a signal that
       // comes meanwhile is consumed here, its records being drained all the same.
       ::WaitForSingleObject(objects.event.Get(), 1);
-      pass = DrainPass(objects, decoder, room());
+      pass = DrainPass(objects, decoder, allowed());
     }
   }
 }

@@ -40,8 +40,12 @@ int main() {
   auto* decoder =
       new lptlcd::PortWriteDecoder([](lptlcd::LcdCommand command) { lptlcd::Enqueue(command); });
   decoder->ResetStrobe();
-  lptlcd::RunCaptureLoop(*objects, *decoder, [] {
+  lptlcd::CommandQueueGauge gauge;
+  gauge.room = [] {
     return static_cast<std::size_t>(lptlcd::kCommandQueueMaxPending -
                                     lptlcd::Pending(lptlcd::TheCommandQueue()));
-  });
+  };
+  gauge.taken = [] { return lptlcd::TakenCount(lptlcd::TheCommandQueue()); };
+  gauge.dropped = [] { return lptlcd::DroppedCount(lptlcd::TheCommandQueue()); };
+  lptlcd::RunCaptureLoop(*objects, *decoder, gauge);
 }

@@ -23,6 +23,10 @@ class PacketCapture {
   // closes its pipe when destroyed).
   PipeHandle OpenWriter();
 
+  // The reading side goes away, as an unplugged display's pipe does: every
+  // later write fails.
+  void Disconnect();
+
   // Everything written since the last call, in order.
   std::vector<std::uint8_t> TakeBytes();
 

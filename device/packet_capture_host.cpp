@@ -10,11 +10,13 @@ namespace lptlcd {
 
 struct PacketCapture::State {
   bool discard;
+  bool disconnected;
   std::vector<std::uint8_t> bytes;
 };
 
 bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size) {
   auto* state = static_cast<PacketCapture::State*>(pipe);
+  if (state->disconnected) return false;
   if (!state->discard) state->bytes.insert(state->bytes.end(), bytes, bytes + size);
   return true;
 }
@@ -22,7 +24,9 @@ bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size) {
 // The capture owns its state; the writer handles are only borrowed views of it.
 void ClosePipe(PipeHandle) {}
 
-PacketCapture::PacketCapture(bool discard) : state_(new State{discard, {}}) {}
+PacketCapture::PacketCapture(bool discard) : state_(new State{discard, false, {}}) {}
+
+void PacketCapture::Disconnect() { state_->disconnected = true; }
 PacketCapture::~PacketCapture() = default;
 
 PipeHandle PacketCapture::OpenWriter() { return state_.get(); }

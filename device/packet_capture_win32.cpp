@@ -47,6 +47,8 @@ PipeHandle PacketCapture::OpenWriter() {
   return duplicate;
 }
 
+void PacketCapture::Disconnect() { state_->readEnd.Reset(); }
+
 std::vector<std::uint8_t> PacketCapture::TakeBytes() {
   std::vector<std::uint8_t> bytes;
   if (!state_->readEnd) return bytes;

@@ -19,8 +19,10 @@ std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t val
   packet[0] = command;
   packet[1] = value;
   if (carried != 0) std::memcpy(packet + 2, data, carried);
-  // The display gives no answer worth waiting for: a failed write is not reported.
-  WriteToPipe(outputPipe, packet, sizeof packet);
+  // A failed write is not retried, and does not change what the operation
+  // returns: the display's state is the emulator's to keep. It is only noted.
+  lastWriteFailed = !WriteToPipe(outputPipe, packet, sizeof packet);
+  if (lastWriteFailed) ++failedWrites;
   return carried;
 }
 

@@ -63,11 +63,18 @@ class UsbDisplayDevice {
                                   const std::uint8_t* data, std::uint8_t count);
 
   bool IsOpen() const { return isOpen; }
+  // The display sends no answers, but its pipe can go away (unplugged, or a
+  // driver that gave up): whether the latest packet failed to be written, and
+  // how many have failed so far.
+  bool LastWriteFailed() const { return lastWriteFailed; }
+  std::uint32_t FailedWrites() const { return failedWrites; }
 
  private:
   PipeHandle outputPipe;
   std::uint8_t packet[kPacketSize] = {};
   bool isOpen = false;
+  bool lastWriteFailed = false;
+  std::uint32_t failedWrites = 0;
 };
 
 }  // namespace lptlcd

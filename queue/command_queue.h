@@ -28,6 +28,9 @@ struct CommandQueue {
   // Written under the lock; the worker tests it for zero without the lock,
   // which is sound because only the worker lowers it.
   std::atomic<std::uint16_t> count{0};
+  // Commands the worker has taken so far (wraps): tells the capture loop
+  // whether the display is still reading.
+  std::atomic<std::uint32_t> taken{0};
   // Commands lost because the queue was full or its lock could not be had.
   std::atomic<std::uint32_t> dropped{0};
   UniqueKernelHandle lock;   // unnamed mutex
@@ -48,6 +51,7 @@ enum class TakeResult { kTaken, kEmpty, kLockFailed };
 TakeResult TakeOne(CommandQueue& queue, LcdCommand& command);
 
 inline std::uint16_t Pending(const CommandQueue& queue) { return queue.count.load(); }
+inline std::uint32_t TakenCount(const CommandQueue& queue) { return queue.taken.load(); }
 inline std::uint32_t DroppedCount(const CommandQueue& queue) { return queue.dropped.load(); }
 
 // The process's one queue, shared by the capture loop and the display worker.

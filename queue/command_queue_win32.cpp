@@ -52,6 +52,7 @@ TakeResult TakeOne(CommandQueue& queue, LcdCommand& command) {
   command = queue.storage[queue.readIndex];
   ++queue.readIndex;
   queue.count.fetch_sub(1);
+  queue.taken.fetch_add(1);
   ::ReleaseMutex(queue.lock.Get());
   return TakeResult::kTaken;
 }

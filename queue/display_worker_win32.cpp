@@ -10,12 +10,14 @@
 namespace lptlcd {
 
 WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emulator,
-                                DWORD flushIntervalMs, const std::atomic<bool>* stop) {
+                                DWORD flushIntervalMs, const std::atomic<bool>* stop,
+                                DisplayWriteWatch* watch) {
   for (;;) {
     if (stop != nullptr && stop->load()) return WorkerExit::kStopped;
     const DWORD woke = ::WaitForSingleObject(queue.event.Get(), flushIntervalMs);
     if (woke == WAIT_TIMEOUT) {
       emulator.Flush();
+      if (watch != nullptr) watch->Check();
       continue;
     }
     if (woke != WAIT_OBJECT_0) return WorkerExit::kWaitFailed;
@@ -27,6 +29,7 @@ WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emula
       if (taken == TakeResult::kEmpty) break;
       if (taken == TakeResult::kLockFailed) return WorkerExit::kWaitFailed;
       emulator.Execute(command);
+      if (watch != nullptr) watch->Check();
     }
   }
 }
@@ -45,7 +48,8 @@ void __cdecl DisplayWorker(void*) {
   device->SendControl1();
   device->ClearScreen();
   auto* emulator = new CharacterLcdEmulator(device, kEmulatedColumns, kEmulatedLines);
-  RunDisplayWorkerLoop(TheCommandQueue(), *emulator, kIdleFlushMilliseconds);
+  auto* watch = new DisplayWriteWatch(*device, stdout);
+  RunDisplayWorkerLoop(TheCommandQueue(), *emulator, kIdleFlushMilliseconds, nullptr, watch);
 }
 
 void StartWorker() {

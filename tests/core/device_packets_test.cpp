@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "device/display_write_watch.h"
 #include "packet_text.h"
 
 namespace lptlcd {
@@ -86,6 +88,50 @@ TEST_F(DevicePackets, NoOpsWriteNothingAndSizesDescribeTheDisplay) {
   EXPECT_EQ(columns, 20);
   EXPECT_EQ(rows, 4);
   EXPECT_TRUE(captured.TakePackets().empty());
+}
+
+TEST_F(DevicePackets, APipeThatGoesAwayIsNotedWithoutChangingWhatOperationsReturn) {
+  const std::uint8_t text[] = {'A', 'B'};
+  EXPECT_EQ(device.WriteText(text, 2), 2);
+  EXPECT_FALSE(device.LastWriteFailed());
+  EXPECT_EQ(device.FailedWrites(), 0u);
+  EXPECT_EQ(captured.TakePackets(), Lines{"02 02 41 42 00 00 00 00"});
+
+  captured.Disconnect();
+  // The emulator relies on these results to keep its own state: a display
+  // that went away must not make it resend or lose track of its cursor.
+  EXPECT_EQ(device.WriteText(text, 2), 2);
+  EXPECT_TRUE(device.SetPosition(0, 1));
+  EXPECT_TRUE(device.LastWriteFailed());
+  EXPECT_EQ(device.FailedWrites(), 2u);
+  EXPECT_TRUE(captured.TakePackets().empty());
+}
+
+std::string ReadAll(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text += static_cast<char>(c);
+  return text;
+}
+
+TEST(DisplayWriteWatch, SaysOnceThatWritesFailNotOncePerLostPacket) {
+  PacketCapture capture;
+  UsbDisplayDevice device(capture.OpenWriter());
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  DisplayWriteWatch watch(device, out);
+  const std::uint8_t text[] = {'x'};
+
+  device.WriteText(text, 1);
+  watch.Check();
+  EXPECT_EQ(ReadAll(out), "");
+  capture.Disconnect();
+  for (int i = 0; i < 3; ++i) {
+    device.WriteText(text, 1);
+    watch.Check();
+  }
+  EXPECT_EQ(ReadAll(out), "Unable to write to device\n");
+  std::fclose(out);
 }
 
 TEST(ClosedDevice, SendsNothingAndReportsFailure) {

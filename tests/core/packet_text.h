@@ -17,6 +17,7 @@ class CapturedDevice {
   CapturedDevice() : device_(capture_.OpenWriter()) {}
   UsbDisplayDevice& Device() { return device_; }
   std::vector<std::string> TakePackets() { return FormatPackets(capture_.TakeBytes()); }
+  void Disconnect() { capture_.Disconnect(); }
 
  private:
   PacketCapture capture_;

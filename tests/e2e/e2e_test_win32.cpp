@@ -14,66 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "capture/port_write_decoder.h"
-#include "capture/port_write_ring.h"
-#include "child_process.h"
-#include "simulator_process.h"
+#include "e2e_support.h"
 #include "tools/lcdsim/font5x7.h"
 #include "tools/producer/flood_pattern.h"
 
 namespace lptlcd::test {
 namespace {
-
-constexpr DWORD kFloodBoundMs = 300000;
-
-std::string Quoted(const std::string& path) { return "\"" + WindowsPath(path) + "\""; }
-
-// The virtual display, writing its packet log and its screen (text and
-// pixels) to files that follow the screen while it runs.
-class Simulator : public SimulatorProcess {
- public:
-  explicit Simulator(const std::string& name) : SimulatorProcess(LCDSIM_EXE, "e2e_" + name) {}
-  bool Start() { return StartServing(); }
-};
-
-// lptlcd.exe, started once the display is there; terminated at the end, as
-// the program only ever ends that way.
-class Program {
- public:
-  bool Start() { return process_.Start(Quoted(LPTLCD_EXE)); }
-  ~Program() { process_.Terminate(); }
-  std::string Output() const { return process_.Output(); }
-
- private:
-  ChildProcess process_;
-};
-
-const char kStartPackets[2][24] = {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00"};
-
-// Starts the display, then the program, and waits for the program's two
-// start-up packets.
-void StartDisplayAndProgram(Simulator& sim, Program& program) {
-  ASSERT_TRUE(sim.Start()) << sim.Output();
-  ASSERT_TRUE(program.Start());
-  ASSERT_TRUE(sim.WaitForPacketCount(2)) << program.Output();
-  const std::vector<std::string> packets = sim.Packets();
-  ASSERT_EQ(packets[0], kStartPackets[0]);
-  ASSERT_EQ(packets[1], kStartPackets[1]);
-}
-
-ChildResult Feed(const std::string& arguments) {
-  return RunChild(Quoted(LCDFEED_EXE) + " " + arguments, {}, kFloodBoundMs);
-}
-
-// The text dump: four rows of twenty cells.
-std::string Screen(const std::string& line0, const std::string& line1 = "",
-                   const std::string& line2 = "", const std::string& line3 = "") {
-  std::string text;
-  for (const std::string* line : {&line0, &line1, &line2, &line3}) {
-    text += *line + std::string(20 - line->size(), ' ') + "\n";
-  }
-  return text;
-}
 
 // Checks the cell at (column, row) pixel by pixel against the font.
 void ExpectCellShowsCharacter(const std::vector<std::string>& pixels, int column, int row, char ch) {
@@ -196,69 +142,6 @@ TEST(EndToEnd, CustomCharactersThenClearDisplayAndReturnHome) {
   EXPECT_EQ(packets[packets.size() - 3], "01 02 00 00 00 00 00 00");
   EXPECT_EQ(packets[packets.size() - 2], "03 00 00 00 00 00 00 00");
   EXPECT_EQ(packets[packets.size() - 1], "02 02 4f 4b 00 00 00 00");
-}
-
-// The characters a stream of records writes, in order, as the decoder sees them.
-std::string DataBytesOf(const std::vector<PortWriteRecord>& records) {
-  std::string bytes;
-  PortWriteDecoder decoder([&bytes](LcdCommand command) {
-    if (command & kRegisterSelectData) bytes += static_cast<char>(command & 0xFF);
-  });
-  for (PortWriteRecord record : records) decoder.Decode(record);
-  return bytes;
-}
-
-// The characters of every text packet, in the order the display received them.
-std::string TextCarriedBy(const std::vector<std::string>& packets) {
-  std::string text;
-  for (const std::string& line : packets) {
-    unsigned bytes[8] = {};
-    if (std::sscanf(line.c_str(), "%x %x %x %x %x %x %x %x", &bytes[0], &bytes[1], &bytes[2],
-                    &bytes[3], &bytes[4], &bytes[5], &bytes[6], &bytes[7]) != 8 ||
-        bytes[0] != 0x02) {
-      continue;
-    }
-    for (unsigned i = 0; i < bytes[1] && i < 6; ++i) text += static_cast<char>(bytes[2 + i]);
-  }
-  return text;
-}
-
-TEST(EndToEnd, FloodArrivesCompletelyAndInOrder) {
-  // 600,000 records: the ring wraps nine times and, at four records per
-  // command, the program's command queue wraps twice.
-  constexpr std::size_t kRecords = 600000;
-  FloodPattern pattern(Waveform::kNormal);
-  std::vector<PortWriteRecord> records;
-  pattern.Next(kRecords, records);
-  const std::string expectedText = DataBytesOf(records);
-  ASSERT_GT(expectedText.size(), 100000u);
-
-  Simulator sim("flood");
-  Program program;
-  StartDisplayAndProgram(sim, program);
-  const ChildResult feed = Feed("--flood " + std::to_string(kRecords) + " --wait-drained --give-up 60000");
-  ASSERT_TRUE(feed.finished);
-  ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
-
-  ASSERT_TRUE(WaitFor([&] { return TextCarriedBy(sim.Packets()).size() >= expectedText.size(); },
-                      kFloodBoundMs))
-      << TextCarriedBy(sim.Packets()).size() << " of " << expectedText.size();
-  const std::string received = TextCarriedBy(sim.Packets());
-  ASSERT_EQ(received.size(), expectedText.size());
-  EXPECT_TRUE(received == expectedText) << "the flood's characters arrived out of order";
-  const std::array<std::string, 2> screen = FloodScreen(kRecords, Waveform::kNormal);
-  EXPECT_TRUE(sim.WaitForText(Screen(screen[0], screen[1]))) << sim.Text();
-}
-
-// Reads the ring's pending count, or -1 when nobody has created the ring.
-int PendingInRing() {
-  UniqueKernelHandle section(::OpenFileMappingA(FILE_MAP_READ, FALSE, kRingSectionName));
-  if (!section) return -1;
-  void* view = ::MapViewOfFile(section.Get(), FILE_MAP_READ, 0, 0, kRingSectionBytes);
-  if (view == nullptr) return -1;
-  const int count = static_cast<const PortWriteRing*>(view)->count;
-  ::UnmapViewOfFile(view);
-  return count;
 }
 
 TEST(EndToEnd, WhatAProducerQueuedBeforeTheProgramStartedIsDrained) {

@@ -53,7 +53,7 @@ TEST(SimOptions, TakesEveryOutputOption) {
   const SimOptions options =
       ParseSim({"--log", "p.log", "--png", "s.png", "--scale", "16", "--pbm", "s.pbm", "--text-dump", "s.txt",
                 "--files-on-idle", "--show", "--show-final", "--ascii", "--seconds", "86400", "--stop-event",
-                "lcdsim-stop"});
+                "lcdsim-stop", "--pause-event", "lcdsim-pause"});
   EXPECT_EQ(options.logPath, "p.log");
   EXPECT_EQ(options.output.png, "s.png");
   EXPECT_EQ(options.output.scale, 16);
@@ -65,6 +65,7 @@ TEST(SimOptions, TakesEveryOutputOption) {
   EXPECT_TRUE(options.showFinal);
   EXPECT_EQ(options.seconds, 86400);
   EXPECT_EQ(options.stopEvent, "lcdsim-stop");
+  EXPECT_EQ(options.pauseEvent, "lcdsim-pause");
 }
 
 TEST(SimOptions, RefusesIdsThatWouldBreakTheDevicePath) {

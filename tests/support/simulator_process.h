@@ -28,6 +28,10 @@ class SimulatorProcess {
   bool StartServing();
 
   bool RequestStop();  // false when its stop event cannot be found
+  // Stops or restarts the display's reading of its pipe, as a display that
+  // hangs and comes back (StartServing's simulator only). False when its
+  // pause event cannot be found.
+  bool PauseReading(bool paused);
   long WaitForExit(DWORD boundMs) { return process_.WaitForExit(boundMs); }
   void Stop();
 
@@ -51,6 +55,7 @@ class SimulatorProcess {
   std::string program_;
   std::string folder_;
   std::string stopEvent_;
+  std::string pauseEvent_;
   ChildProcess process_;
 };
 

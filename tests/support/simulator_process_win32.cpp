@@ -14,7 +14,8 @@ std::vector<std::string> SplitLines(const std::string& text) {
 SimulatorProcess::SimulatorProcess(const std::string& lcdsimPath, const std::string& name)
     : program_("\"" + WindowsPath(lcdsimPath) + "\""),
       folder_(MakeTempFolder("lcdsim_" + name)),
-      stopEvent_("lcdsim_test_stop_" + name + "_" + std::to_string(::GetCurrentProcessId())) {}
+      stopEvent_("lcdsim_test_stop_" + name + "_" + std::to_string(::GetCurrentProcessId())),
+      pauseEvent_("lcdsim_test_pause_" + name + "_" + std::to_string(::GetCurrentProcessId())) {}
 
 // A test that failed half-way still stops the simulator the clean way, so
 // that its registrations do not spoil the tests after it.
@@ -27,8 +28,13 @@ bool SimulatorProcess::Start(const std::string& arguments) {
 bool SimulatorProcess::StartServing() {
   return Start("--display B --log \"" + File("packets.log") + "\" --text-dump \"" +
                File("screen.txt") + "\" --pbm \"" + File("screen.pbm") +
-               "\" --files-on-idle --stop-event " + stopEvent_) &&
+               "\" --files-on-idle --stop-event " + stopEvent_ + " --pause-event " + pauseEvent_) &&
          process_.WaitForOutput("lcdsim: ready: serving PIPE01\n", kGenerousMs);
+}
+
+bool SimulatorProcess::PauseReading(bool paused) {
+  UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, pauseEvent_.c_str()));
+  return event && (paused ? ::SetEvent(event.Get()) : ::ResetEvent(event.Get()));
 }
 
 bool SimulatorProcess::RequestStop() {

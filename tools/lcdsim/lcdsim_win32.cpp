@@ -57,10 +57,12 @@ class Simulator {
   Simulator& operator=(const Simulator&) = delete;
 
   bool OpenLog(const std::string& path) { return log_.Open(path); }
+  void SetPauseEvent(HANDLE pause) { pauseEvent_ = pause; }
   HANDLE PacketEvent() const { return packetEvent_.Get(); }
 
   // On the pipe server's thread.
   void OnPacket(const std::uint8_t* packet) {
+    WhilePaused();
     EnterCriticalSection(&lock_);
     const bool logged = !log_.IsOpen() || log_.Write(packet);
     const lcdsim::PacketEffect effect = model_.ApplyPacket(packet);
@@ -86,6 +88,19 @@ class Simulator {
   }
 
  private:
+  // Holding up the pipe server's thread stops the reading of the pipe, so
+  // the writer's pipe fills and its writes block, as they do when a real
+  // display hangs. The stop event ends the pause, so stopping never waits.
+  void WhilePaused() {
+    if (pauseEvent_ == nullptr || WaitForSingleObject(pauseEvent_, 0) != WAIT_OBJECT_0) return;
+    Say("lcdsim: reading paused\n");
+    while (WaitForSingleObject(pauseEvent_, 0) == WAIT_OBJECT_0) {
+      if (WaitForSingleObject(g_stopEvent.Get(), 5) == WAIT_OBJECT_0) return;
+    }
+    Say("lcdsim: reading again\n");
+  }
+
+  HANDLE pauseEvent_ = nullptr;
   CRITICAL_SECTION lock_;
   lptlcd::UniqueKernelHandle packetEvent_;
   lcdsim::DisplayModel model_;
@@ -135,6 +150,15 @@ void RunUntilStopped(Simulator& simulator, const lcdsim::SimOptions& options) {
 
 int Run(const lcdsim::SimOptions& options) {
   Simulator simulator;
+  lptlcd::UniqueKernelHandle pauseEvent;
+  if (!options.pauseEvent.empty()) {
+    pauseEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, options.pauseEvent.c_str()));
+    if (!pauseEvent) {
+      Say("lcdsim: cannot create the pause event %s\n", options.pauseEvent);
+      return kExitFailure;
+    }
+    simulator.SetPauseEvent(pauseEvent.Get());
+  }
   if (!options.logPath.empty() && !simulator.OpenLog(options.logPath)) {
     Say("lcdsim: cannot write the log %s\n", options.logPath);
     return kExitFailure;
@@ -170,6 +194,8 @@ int Run(const lcdsim::SimOptions& options) {
 
   RunUntilStopped(simulator, options);
 
+  // However the run ended, a paused reader must let go for the server to stop.
+  SetEvent(g_stopEvent.Get());
   server.Stop();
   const lcdsim::DisplayModel model = simulator.Snapshot();
   std::string error;

@@ -166,6 +166,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
       }
     } else if (arg == "--stop-event") {
       if (!TakeValue(args, i, options.stopEvent, error)) return false;
+    } else if (arg == "--pause-event") {
+      if (!TakeValue(args, i, options.pauseEvent, error)) return false;
     } else {
       error = "unknown option " + arg;
       return false;
@@ -196,6 +198,7 @@ const char* SimUsage() {
          "              [--log FILE] [--png FILE] [--scale N] [--pbm FILE]\n"
          "              [--text-dump FILE] [--files-on-idle] [--show] [--show-final]\n"
          "              [--ascii] [--seconds N] [--stop-event NAME]\n"
+         "              [--pause-event NAME]\n"
          "A virtual 122x32 USB display: registers display interfaces that lptlcd\n"
          "finds, serves their output pipe PIPE01 and shows what it is sent.\n"
          "  --display ID[:KIND]  register display USB\\VID_1111&PID_0002\\ID, in the\n"
@@ -209,6 +212,8 @@ const char* SimUsage() {
          "                   the end\n"
          "  --seconds N      stop after N seconds (default: run until Ctrl+C)\n"
          "  --stop-event NAME  also stop when the named event is set\n"
+         "  --pause-event NAME  create a manual-reset event of that name; while it is\n"
+         "                   set, stop reading the pipe, as a hung display would\n"
          "It prints \"lcdsim: ready\" once the displays are registered and served.\n";
 }
 

@@ -41,6 +41,7 @@ struct SimOptions {
   bool showFinal = false;    // print it once when stopping
   int seconds = 0;           // 0: run until stopped
   std::string stopEvent;     // name of an event that stops the simulator
+  std::string pauseEvent;    // name of an event that, while set, stops the reading
 };
 
 // Both return false with a message in error for a bad command line; args

@@ -1,0 +1,62 @@
+#pragma once
+// What the end-to-end tests share: the virtual display, lptlcd.exe and the
+// producers as real processes, and ways to read what reached the display.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "common/lcd_types.h"
+#include "simulator_process.h"
+
+namespace lptlcd::test {
+
+constexpr DWORD kFloodBoundMs = 300000;
+
+std::string Quoted(const std::string& path);
+
+// The virtual display, writing its packet log and its screen (text and
+// pixels) to files that follow the screen while it runs.
+class Simulator : public SimulatorProcess {
+ public:
+  explicit Simulator(const std::string& name);
+  bool Start() { return StartServing(); }
+};
+
+// lptlcd.exe, started once the display is there; terminated at the end, as
+// the program only ever ends that way.
+class Program {
+ public:
+  bool Start();
+  ~Program() { process_.Terminate(); }
+  std::string Output() const { return process_.Output(); }
+  bool IsRunning() const { return process_.IsRunning(); }
+  bool WaitForOutput(const std::string& text, DWORD boundMs) { return process_.WaitForOutput(text, boundMs); }
+
+ private:
+  ChildProcess process_;
+};
+
+// Starts the display, then the program, and waits for the program's two
+// start-up packets.
+void StartDisplayAndProgram(Simulator& sim, Program& program);
+
+// lcdfeed with these arguments, waited for within the flood bound.
+ChildResult Feed(const std::string& arguments);
+
+// The text dump: four rows of twenty cells.
+std::string Screen(const std::string& line0, const std::string& line1 = "",
+                   const std::string& line2 = "", const std::string& line3 = "");
+
+// The characters a stream of records writes, in order, as the decoder sees them.
+std::string DataBytesOf(const std::vector<PortWriteRecord>& records);
+
+// The characters of every text packet, in the order the display received them.
+std::string TextCarriedBy(const std::vector<std::string>& packets);
+
+// Reads the ring's pending count, or -1 when nobody has created the ring.
+int PendingInRing();
+
+}  // namespace lptlcd::test

@@ -1,0 +1,78 @@
+#include "e2e_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "capture/port_write_decoder.h"
+#include "capture/port_write_ring.h"
+#include "common/unique_handle.h"
+
+namespace lptlcd::test {
+
+namespace {
+const char kStartPackets[2][24] = {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00"};
+}  // namespace
+
+std::string Quoted(const std::string& path) { return "\"" + WindowsPath(path) + "\""; }
+
+Simulator::Simulator(const std::string& name) : SimulatorProcess(LCDSIM_EXE, "e2e_" + name) {}
+
+bool Program::Start() { return process_.Start(Quoted(LPTLCD_EXE)); }
+
+void StartDisplayAndProgram(Simulator& sim, Program& program) {
+  ASSERT_TRUE(sim.Start()) << sim.Output();
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(sim.WaitForPacketCount(2)) << program.Output();
+  const std::vector<std::string> packets = sim.Packets();
+  ASSERT_EQ(packets[0], kStartPackets[0]);
+  ASSERT_EQ(packets[1], kStartPackets[1]);
+}
+
+ChildResult Feed(const std::string& arguments) {
+  return RunChild(Quoted(LCDFEED_EXE) + " " + arguments, {}, kFloodBoundMs);
+}
+
+std::string Screen(const std::string& line0, const std::string& line1, const std::string& line2,
+                   const std::string& line3) {
+  std::string text;
+  for (const std::string* line : {&line0, &line1, &line2, &line3}) {
+    text += *line + std::string(20 - line->size(), ' ') + "\n";
+  }
+  return text;
+}
+
+std::string DataBytesOf(const std::vector<PortWriteRecord>& records) {
+  std::string bytes;
+  PortWriteDecoder decoder([&bytes](LcdCommand command) {
+    if (command & kRegisterSelectData) bytes += static_cast<char>(command & 0xFF);
+  });
+  for (PortWriteRecord record : records) decoder.Decode(record);
+  return bytes;
+}
+
+std::string TextCarriedBy(const std::vector<std::string>& packets) {
+  std::string text;
+  for (const std::string& line : packets) {
+    unsigned bytes[8] = {};
+    if (std::sscanf(line.c_str(), "%x %x %x %x %x %x %x %x", &bytes[0], &bytes[1], &bytes[2],
+                    &bytes[3], &bytes[4], &bytes[5], &bytes[6], &bytes[7]) != 8 ||
+        bytes[0] != 0x02) {
+      continue;
+    }
+    for (unsigned i = 0; i < bytes[1] && i < 6; ++i) text += static_cast<char>(bytes[2 + i]);
+  }
+  return text;
+}
+
+int PendingInRing() {
+  UniqueKernelHandle section(::OpenFileMappingA(FILE_MAP_READ, FALSE, kRingSectionName));
+  if (!section) return -1;
+  void* view = ::MapViewOfFile(section.Get(), FILE_MAP_READ, 0, 0, kRingSectionBytes);
+  if (view == nullptr) return -1;
+  const int count = static_cast<const PortWriteRing*>(view)->count;
+  ::UnmapViewOfFile(view);
+  return count;
+}
+
+}  // namespace lptlcd::test
