@@ -366,11 +366,22 @@ class Session {
   void Wire();
   void Blocked(const char* label, const std::vector<PortWriteRecord>& pass);
 
+  // Phases that could not finish their measurement.
+  unsigned Failures() const { return failures_; }
+
  private:
   static std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
   static bool Fail(const std::string& why) {
     Progress("set-up failed: " + why);
     return false;
+  }
+
+  // A phase that stops before its figures are complete still leaves a row,
+  // so the table never just lacks a measure.
+  void PhaseFailed(const std::string& measure, const std::string& why) {
+    ++failures_;
+    Progress(measure + ": " + why + "; stopping");
+    Emit(TableRow(measure, "not measured: " + why, "-", Verdict::kNotMet));
   }
 
   // Sends records through the mirror too, which follows lptlcd's decoder
@@ -412,6 +423,7 @@ class Session {
   Producer producer_;
   lptlcd::test::ChildProcess program_;
   lptlcd::bench::Mirror mirror_;
+  unsigned failures_ = 0;
 };
 
 void Session::Idle() {
@@ -508,8 +520,8 @@ void Session::Latency() {
     const lptlcd::bench::Mirror::Counts expected = Mirrored(records);
     const std::size_t base = log_.Count();
     if (!producer_.Lock(5000)) {
-      Progress("latency: the ring's mutex stayed held; stopping");
-      break;
+      PhaseFailed("latency: event set to packet received, one character (Wine)", "the ring's mutex stayed held");
+      return;
     }
     producer_.Store(records.data(), records.size());
     producer_.Unlock();
@@ -562,14 +574,14 @@ void Session::Wire() {
       const std::size_t base = log_.Count();
       const double started = NowMs();
       if (!producer_.AppendOneByOne(records)) {
-        Progress("wire: the ring stayed full or locked; stopping");
+        PhaseFailed(Format("wire: %s (Wine)", kind.label), "the ring stayed full or locked");
         return;
       }
       const double took = NowMs() - started;
       std::size_t own = 0;
       const std::size_t sentinel = Drain(10000, &own);
       if (sentinel == SIZE_MAX) {
-        Progress("wire: lptlcd did not send the rewrite in 10 s; stopping");
+        PhaseFailed(Format("wire: %s (Wine)", kind.label), "lptlcd did not send the rewrite in 10 s");
         return;
       }
       const std::size_t packets = sentinel + 1 - own - base;
@@ -590,6 +602,8 @@ void Session::Wire() {
 
 void Session::Blocked(const char* label, const std::vector<PortWriteRecord>& pass) {
   Progress(Format("blocked: %u passes of a full ring, %s", options_.repetitions, label));
+  const std::string measure =
+      Format("blocked: producer waits for one drain pass of a full ring, %s (Wine)", label);
   std::vector<double> heldMs;
   std::vector<double> perCommandUs;
   std::size_t commandsInPass = 0;
@@ -606,12 +620,12 @@ void Session::Blocked(const char* label, const std::vector<PortWriteRecord>& pas
     ::Sleep(50);
     const std::size_t base = log_.Count();
     if (!producer_.Lock(5000)) {
-      Progress("blocked: the ring's mutex stayed held; stopping");
+      PhaseFailed(measure, "the ring's mutex stayed held");
       return;
     }
     if (producer_.Ring().count != 0 || producer_.Store(pass.data(), pass.size()) != pass.size()) {
       producer_.Unlock();
-      Progress("blocked: the ring was not empty; stopping");
+      PhaseFailed(measure, "the ring was not empty");
       return;
     }
     // The program wakes on the event and waits for the mutex, which it gets
@@ -632,7 +646,7 @@ void Session::Blocked(const char* label, const std::vector<PortWriteRecord>& pas
       if (probe == WAIT_TIMEOUT) {
         taken = NowMs();
         if (!producer_.Lock(120000)) {
-          Progress("blocked: the pass did not end in 120 s; stopping");
+          PhaseFailed(measure, "the pass did not end in 120 s");
           return;
         }
         ended = NowMs();
@@ -641,7 +655,7 @@ void Session::Blocked(const char* label, const std::vector<PortWriteRecord>& pas
         break;
       }
       if (probe != WAIT_OBJECT_0 && probe != WAIT_ABANDONED) {
-        Progress("blocked: cannot wait for the ring's mutex; stopping");
+        PhaseFailed(measure, "cannot wait for the ring's mutex");
         return;
       }
       left = producer_.Ring().count;
@@ -653,7 +667,7 @@ void Session::Blocked(const char* label, const std::vector<PortWriteRecord>& pas
         break;
       }
       if (NowMs() - released > 5000) {
-        Progress("blocked: lptlcd did not take the ring in 5 s; stopping");
+        PhaseFailed(measure, "lptlcd did not take the ring in 5 s");
         return;
       }
     }
@@ -681,7 +695,7 @@ void Session::Blocked(const char* label, const std::vector<PortWriteRecord>& pas
     // Everything this pass queued must be executed before the next pass, or
     // that one would find the command queue part full.
     if (Drain(300000) == SIZE_MAX) {
-      Progress("blocked: lptlcd did not catch up in 300 s; stopping");
+      PhaseFailed(measure, "lptlcd did not catch up in 300 s");
       return;
     }
     Progress(Format("blocked: the display caught up %.0f ms after the pass (%zu packets)",
@@ -691,7 +705,7 @@ void Session::Blocked(const char* label, const std::vector<PortWriteRecord>& pas
   const Summary perCommand = Summarize(perCommandUs);
   std::string note = leftBehind == 0 ? "" : Format("; %zu records left for later passes", leftBehind);
   if (boundOnly) note += "; some passes were over between two polls: upper bounds";
-  Emit(TableRow(Format("blocked: producer waits for one drain pass of a full ring, %s (Wine)", label),
+  Emit(TableRow(measure,
                 Format("median %.1f ms, max %.1f ms (%zu passes of %zu records, %zu commands%s)",
                        held.median, held.max, held.count, pass.size(), commandsInPass, note.c_str()),
                 "-", Verdict::kNoTarget));
@@ -706,6 +720,18 @@ bool ParseUnsigned(const char* text, unsigned& value) {
   if (end == text || *end != '\0' || parsed == 0 || parsed > 1000000) return false;
   value = static_cast<unsigned>(parsed);
   return true;
+}
+
+// A comma-separated list of one or more of the four phases.
+bool KnownPhases(const std::string& list) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', start);
+    const std::string phase = list.substr(start, comma == std::string::npos ? comma : comma - start);
+    if (phase != "idle" && phase != "latency" && phase != "wire" && phase != "blocked") return false;
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -723,6 +749,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       if (!ParseUnsigned(value, options.repetitions)) return false;
     } else if (name == "--phases") {
       options.phases = value;
+      if (!KnownPhases(options.phases)) return false;
     } else {
       return false;
     }
@@ -751,6 +778,6 @@ int main(int argc, char** argv) {
     session.Blocked("realistic stream", lptlcd::bench::Repeated(lptlcd::bench::RealisticStream(), kFullRing));
     session.Blocked("all-strobe stream", lptlcd::bench::AllStrobeStream(kFullRing));
   }
-  Progress("done");
-  return 0;
+  Progress(session.Failures() == 0 ? "done" : "done, with phases that could not finish");
+  return session.Failures() == 0 ? 0 : 1;
 }
