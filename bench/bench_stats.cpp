@@ -38,10 +38,7 @@ double Percentile(std::vector<double> samples, double percent) {
 Summary Summarize(std::vector<double> samples) {
   Summary summary;
   summary.count = samples.size();
-  if (samples.empty()) {
-    summary.min = summary.median = summary.p99 = summary.max = summary.mean = kNoFigure;
-    return summary;
-  }
+  if (samples.empty()) return summary;
   std::sort(samples.begin(), samples.end());
   const std::size_t n = samples.size();
   summary.min = samples.front();

@@ -9,6 +9,7 @@
 // several tools, native and under Wine, into one table.
 
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,11 @@ double Percentile(std::vector<double> samples, double percent);
 struct Summary {
   std::size_t count = 0;
   // All NaN when count is 0, so an empty measurement never meets a target.
-  double min;
-  double median;  // the middle sample, or the mean of the two middle ones
-  double p99;     // Percentile(samples, 99)
-  double max;
-  double mean;
+  double min = std::numeric_limits<double>::quiet_NaN();
+  double median = std::numeric_limits<double>::quiet_NaN();  // the middle sample, or the mean of the two middle ones
+  double p99 = std::numeric_limits<double>::quiet_NaN();     // Percentile(samples, 99)
+  double max = std::numeric_limits<double>::quiet_NaN();
+  double mean = std::numeric_limits<double>::quiet_NaN();
 };
 
 Summary Summarize(std::vector<double> samples);
