@@ -84,7 +84,8 @@ std::string Format(const char* format, ...) {
   const int length = std::vsnprintf(buffer, sizeof buffer, format, arguments);
   va_end(arguments);
   if (length < 0) return {};
-  return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1));
+  return std::string(buffer,
+                     std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1));
 }
 
 }  // namespace lptlcd::bench

@@ -23,8 +23,10 @@ struct Summary {
   std::size_t count = 0;
   // All NaN when count is 0, so an empty measurement never meets a target.
   double min = std::numeric_limits<double>::quiet_NaN();
-  double median = std::numeric_limits<double>::quiet_NaN();  // the middle sample, or the mean of the two middle ones
-  double p99 = std::numeric_limits<double>::quiet_NaN();     // Percentile(samples, 99)
+  // The middle sample, or the mean of the two middle ones.
+  double median = std::numeric_limits<double>::quiet_NaN();
+  // Percentile(samples, 99).
+  double p99 = std::numeric_limits<double>::quiet_NaN();
   double max = std::numeric_limits<double>::quiet_NaN();
   double mean = std::numeric_limits<double>::quiet_NaN();
 };

@@ -75,7 +75,8 @@ std::vector<PortWriteRecord> RewriteStream(bool clearFirst, unsigned frame) {
   return writer.TakeRecords();
 }
 
-std::vector<PortWriteRecord> Repeated(const std::vector<PortWriteRecord>& stream, std::size_t count) {
+std::vector<PortWriteRecord> Repeated(const std::vector<PortWriteRecord>& stream,
+                                      std::size_t count) {
   std::vector<PortWriteRecord> out;
   out.reserve(count);
   for (std::size_t i = 0; !stream.empty() && out.size() < count; ++i) {
@@ -91,8 +92,7 @@ std::uint8_t CountingDisplay::SendPacket(std::uint8_t, std::uint8_t, const std::
 }
 
 Mirror::Mirror()
-    : emulator_(&display_, 20, 2),
-      decoder_([this](LcdCommand command) {
+    : emulator_(&display_, 20, 2), decoder_([this](LcdCommand command) {
         ++commands_;
         emulator_.Execute(command);
       }) {

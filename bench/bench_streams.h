@@ -34,7 +34,8 @@ std::vector<PortWriteRecord> AllStrobeStream(std::size_t count);
 std::vector<PortWriteRecord> RewriteStream(bool clearFirst, unsigned frame = 0);
 
 // `count` records taken from `stream` over and over.
-std::vector<PortWriteRecord> Repeated(const std::vector<PortWriteRecord>& stream, std::size_t count);
+std::vector<PortWriteRecord> Repeated(const std::vector<PortWriteRecord>& stream,
+                                      std::size_t count);
 
 // A display that counts the packets it is asked to send and sends nothing.
 class CountingDisplay : public UsbDisplayDevice {

@@ -112,7 +112,8 @@ void RunStream(benchmark::State& state, const std::vector<PortWriteRecord>& stre
   }
   const std::uint64_t allocations = g_allocations.load() - allocationsBefore;
 
-  const double records = static_cast<double>(state.iterations()) * static_cast<double>(stream.size());
+  const double records =
+      static_cast<double>(state.iterations()) * static_cast<double>(stream.size());
   state.SetItemsProcessed(static_cast<std::int64_t>(records));
   state.counters["records/s"] = benchmark::Counter(records, benchmark::Counter::kIsRate);
   state.counters["commands/record"] = static_cast<double>(commands) / records;
@@ -189,8 +190,8 @@ void PrintRows(const TableReporter& reporter) {
     const double median = figures.failed ? std::numeric_limits<double>::quiet_NaN() : rate.median;
     std::fputs(lptlcd::bench::TableRow(
                    Format("core: decode+emulate+packets, %s, 1 core (native)", stream.label),
-                   Format("%.0f M records/s (median of %zu; %.2f commands/record)",
-                          median / 1e6, rate.count, figures.commandsPerRecord),
+                   Format("%.0f M records/s (median of %zu; %.2f commands/record)", median / 1e6,
+                          rate.count, figures.commandsPerRecord),
                    ">= 100 M records/s", lptlcd::bench::AtLeast(median, kTarget))
                    .c_str(),
                stdout);
@@ -201,8 +202,9 @@ void PrintRows(const TableReporter& reporter) {
                                      figures.allocations / figures.records, figures.allocations,
                                      figures.records)
                             : std::string("not measured (allocation counting inactive)"),
-                   "0", measured && figures.allocations == 0 ? lptlcd::bench::Verdict::kMet
-                                                            : lptlcd::bench::Verdict::kNotMet)
+                   "0",
+                   measured && figures.allocations == 0 ? lptlcd::bench::Verdict::kMet
+                                                        : lptlcd::bench::Verdict::kNotMet)
                    .c_str(),
                stdout);
   }
@@ -212,7 +214,8 @@ void PrintRows(const TableReporter& reporter) {
 
 int main(int argc, char** argv) {
   CheckCounting();
-  if (!g_countingWorks) std::fprintf(stderr, "decode_emulate_bench: allocation counting inactive\n");
+  if (!g_countingWorks)
+    std::fprintf(stderr, "decode_emulate_bench: allocation counting inactive\n");
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   TableReporter reporter;

@@ -43,8 +43,8 @@ namespace {
 
 using lptlcd::PortWriteRecord;
 using lptlcd::bench::Format;
-using lptlcd::bench::Summary;
 using lptlcd::bench::Summarize;
+using lptlcd::bench::Summary;
 using lptlcd::bench::TableRow;
 using lptlcd::bench::Verdict;
 
@@ -291,7 +291,8 @@ double LinuxTicksCpuMs(unsigned long pid) {
     }
   }
   if (fields.size() < 13) return -1.0;
-  const double ticks = std::strtod(fields[11].c_str(), nullptr) + std::strtod(fields[12].c_str(), nullptr);
+  const double ticks =
+      std::strtod(fields[11].c_str(), nullptr) + std::strtod(fields[12].c_str(), nullptr);
   return ticks * 10.0;
 }
 
@@ -413,7 +414,8 @@ class Session {
     const std::size_t made = Mirrored(sentinel).packets;
     if (own != nullptr) *own = made;
     const double left = deadline - NowMs();
-    return left <= 0 ? SIZE_MAX : log_.WaitForPacket(from, SentinelPacketHead(), static_cast<DWORD>(left));
+    return left <= 0 ? SIZE_MAX
+                     : log_.WaitForPacket(from, SentinelPacketHead(), static_cast<DWORD>(left));
   }
 
   Options options_;
@@ -438,9 +440,10 @@ void Session::Idle() {
       prefix.empty() ? std::vector<unsigned long>() : LinuxProcessesOfPrefix("wineserver", prefix);
   const bool linuxSide = programPids.size() == 1 && serverPids.size() == 1;
   if (!linuxSide) {
-    Progress(Format("idle: Linux side not measured (WINEPREFIX %s; %zu lptlcd, %zu wineserver "
-                    "processes of it found)",
-                    prefix.empty() ? "not set" : "set", programPids.size(), serverPids.size()));
+    Progress(
+        Format("idle: Linux side not measured (WINEPREFIX %s; %zu lptlcd, %zu wineserver "
+               "processes of it found)",
+               prefix.empty() ? "not set" : "set", programPids.size(), serverPids.size()));
   }
 
   ::Sleep(1000);  // past start-up
@@ -466,16 +469,18 @@ void Session::Idle() {
   const bool windowsLive =
       windows0 >= 0 && windows1 >= 0 && !(windows1 == windows0 && linux1 > linux0 && linux0 >= 0);
   if (!windowsLive) {
-    Progress(Format("idle: GetProcessTimes stays at %.1f ms for lptlcd.exe while Linux counts "
-                    "%.0f ms: it is not kept up to date for other processes here",
-                    windows0, linux1 - linux0));
+    Progress(
+        Format("idle: GetProcessTimes stays at %.1f ms for lptlcd.exe while Linux counts "
+               "%.0f ms: it is not kept up to date for other processes here",
+               windows0, linux1 - linux0));
   }
   const double windowsPercent = windowsLive ? percent(windows0, windows1) : -1.0;
   const double linuxPercent = percent(linux0, linux1);
   const double serverPercent = percent(server0, server1);
-  Progress(Format("idle: %.0f ms; lptlcd.exe: GetProcessTimes %.1f ms, /proc %.1f ms; "
-                  "wineserver %.1f ms; %zu packets sent meanwhile",
-                  wall, windows1 - windows0, linux1 - linux0, server1 - server0, packets));
+  Progress(
+      Format("idle: %.0f ms; lptlcd.exe: GetProcessTimes %.1f ms, /proc %.1f ms; "
+             "wineserver %.1f ms; %zu packets sent meanwhile",
+             wall, windows1 - windows0, linux1 - linux0, server1 - server0, packets));
 
   const auto row = [&](const char* measure, double figure, double cpuMs, const char* target,
                        bool judged) {
@@ -483,9 +488,10 @@ void Session::Idle() {
       Emit(TableRow(measure, "not available", target, Verdict::kNoTarget));
       return;
     }
-    Emit(TableRow(measure,
-                  Format("%.2f %% of one core (%.0f ms CPU in %.1f s)", figure, cpuMs, wall / 1000.0),
-                  target, judged ? lptlcd::bench::AtMost(figure, 1.0) : Verdict::kNoTarget));
+    Emit(TableRow(
+        measure,
+        Format("%.2f %% of one core (%.0f ms CPU in %.1f s)", figure, cpuMs, wall / 1000.0), target,
+        judged ? lptlcd::bench::AtMost(figure, 1.0) : Verdict::kNoTarget));
   };
   row(windowsLive ? "idle: lptlcd.exe CPU, GetProcessTimes (Wine)"
                   : "idle: lptlcd.exe CPU, GetProcessTimes (Wine does not keep it up to date)",
@@ -520,7 +526,8 @@ void Session::Latency() {
     const lptlcd::bench::Mirror::Counts expected = Mirrored(records);
     const std::size_t base = log_.Count();
     if (!producer_.Lock(5000)) {
-      PhaseFailed("latency: event set to packet received, one character (Wine)", "the ring's mutex stayed held");
+      PhaseFailed("latency: event set to packet received, one character (Wine)",
+                  "the ring's mutex stayed held");
       return;
     }
     producer_.Store(records.data(), records.size());
@@ -539,10 +546,10 @@ void Session::Latency() {
     ::Sleep(3 + static_cast<DWORD>(i % 3));
   }
   const Summary summary = Summarize(latencies);
-  Progress(Format("latency: %zu measured, %zu missing, %zu wrong packets; min %.3f, median %.3f, "
-                  "p99 %.3f, max %.3f ms",
-                  summary.count, missing, wrong, summary.min, summary.median, summary.p99,
-                  summary.max));
+  Progress(
+      Format("latency: %zu measured, %zu missing, %zu wrong packets; min %.3f, median %.3f, "
+             "p99 %.3f, max %.3f ms",
+             summary.count, missing, wrong, summary.min, summary.median, summary.p99, summary.max));
   const bool complete = missing == 0 && wrong == 0;
   const std::string note = complete ? "" : Format(" (%zu missing, %zu wrong)", missing, wrong);
   Emit(TableRow("latency: event set to packet received, one character (Wine), median",
@@ -569,7 +576,8 @@ void Session::Wire() {
     std::vector<double> microsecondsPerWrite;
     std::size_t fewest = 0;
     for (unsigned i = 0; i < kRewrites; ++i) {
-      const std::vector<PortWriteRecord> records = lptlcd::bench::RewriteStream(kind.clearFirst, ++frame);
+      const std::vector<PortWriteRecord> records =
+          lptlcd::bench::RewriteStream(kind.clearFirst, ++frame);
       fewest = Mirrored(records).packets;
       const std::size_t base = log_.Count();
       const double started = NowMs();
@@ -581,22 +589,25 @@ void Session::Wire() {
       std::size_t own = 0;
       const std::size_t sentinel = Drain(10000, &own);
       if (sentinel == SIZE_MAX) {
-        PhaseFailed(Format("wire: %s (Wine)", kind.label), "lptlcd did not send the rewrite in 10 s");
+        PhaseFailed(Format("wire: %s (Wine)", kind.label),
+                    "lptlcd did not send the rewrite in 10 s");
         return;
       }
       const std::size_t packets = sentinel + 1 - own - base;
       packetCounts.push_back(static_cast<double>(packets));
       microsecondsPerWrite.push_back(took * 1000.0 / static_cast<double>(records.size()));
-      Progress(Format("wire: %s, one port write at a time: %zu writes in %.1f ms, %zu packets "
-                      "(%zu if delivered at once)",
-                      kind.label, records.size(), took, packets, fewest));
+      Progress(
+          Format("wire: %s, one port write at a time: %zu writes in %.1f ms, %zu packets "
+                 "(%zu if delivered at once)",
+                 kind.label, records.size(), took, packets, fewest));
     }
     const Summary packets = Summarize(packetCounts);
     const Summary perWrite = Summarize(microsecondsPerWrite);
-    Emit(TableRow(Format("wire: %s, one port write at a time as the DLL does (Wine)", kind.label),
-                  Format("%.0f packets (median of %zu, max %.0f; %zu at once; %.0f us a port write)",
-                         packets.median, packets.count, packets.max, fewest, perWrite.median),
-                  "< 40 (one a character)", lptlcd::bench::AtMost(packets.max, 39)));
+    Emit(
+        TableRow(Format("wire: %s, one port write at a time as the DLL does (Wine)", kind.label),
+                 Format("%.0f packets (median of %zu, max %.0f; %zu at once; %.0f us a port write)",
+                        packets.median, packets.count, packets.max, fewest, perWrite.median),
+                 "< 40 (one a character)", lptlcd::bench::AtMost(packets.max, 39)));
   }
 }
 
@@ -674,23 +685,28 @@ void Session::Blocked(const char* label, const std::vector<PortWriteRecord>& pas
     boundOnly = boundOnly || withinPolls;
 
     const std::size_t consumed = pass.size() - left;
-    const std::vector<PortWriteRecord> drained(pass.begin(), pass.begin() + static_cast<std::ptrdiff_t>(consumed));
-    const std::vector<PortWriteRecord> rest(pass.begin() + static_cast<std::ptrdiff_t>(consumed), pass.end());
+    const std::vector<PortWriteRecord> drained(
+        pass.begin(), pass.begin() + static_cast<std::ptrdiff_t>(consumed));
+    const std::vector<PortWriteRecord> rest(pass.begin() + static_cast<std::ptrdiff_t>(consumed),
+                                            pass.end());
     const lptlcd::bench::Mirror::Counts first = Mirrored(drained, false);
     Mirrored(rest);
     commandsInPass = first.commands;
     leftBehind += left;
     const double held = ended - taken;
     heldMs.push_back(held);
-    if (first.commands > 0) perCommandUs.push_back(held * 1000.0 / static_cast<double>(first.commands));
+    if (first.commands > 0)
+      perCommandUs.push_back(held * 1000.0 / static_cast<double>(first.commands));
     if (withinPolls) {
-      Progress(Format("blocked: pass %u: over within %.3f ms of the release, between two polls, "
-                      "for %zu records, %zu commands; %zu records left for later passes",
-                      repetition + 1, held, consumed, first.commands, left));
+      Progress(
+          Format("blocked: pass %u: over within %.3f ms of the release, between two polls, "
+                 "for %zu records, %zu commands; %zu records left for later passes",
+                 repetition + 1, held, consumed, first.commands, left));
     } else {
-      Progress(Format("blocked: pass %u: mutex held %.1f ms (taken %.3f ms after release) for %zu "
-                      "records, %zu commands; %zu records left for later passes",
-                      repetition + 1, held, taken - released, consumed, first.commands, left));
+      Progress(
+          Format("blocked: pass %u: mutex held %.1f ms (taken %.3f ms after release) for %zu "
+                 "records, %zu commands; %zu records left for later passes",
+                 repetition + 1, held, taken - released, consumed, first.commands, left));
     }
     // Everything this pass queued must be executed before the next pass, or
     // that one would find the command queue part full.
@@ -703,12 +719,14 @@ void Session::Blocked(const char* label, const std::vector<PortWriteRecord>& pas
   }
   const Summary held = Summarize(heldMs);
   const Summary perCommand = Summarize(perCommandUs);
-  std::string note = leftBehind == 0 ? "" : Format("; %zu records left for later passes", leftBehind);
+  std::string note =
+      leftBehind == 0 ? "" : Format("; %zu records left for later passes", leftBehind);
   if (boundOnly) note += "; some passes were over between two polls: upper bounds";
-  Emit(TableRow(measure,
-                Format("median %.1f ms, max %.1f ms (%zu passes of %zu records, %zu commands%s)",
-                       held.median, held.max, held.count, pass.size(), commandsInPass, note.c_str()),
-                "-", Verdict::kNoTarget));
+  Emit(
+      TableRow(measure,
+               Format("median %.1f ms, max %.1f ms (%zu passes of %zu records, %zu commands%s)",
+                      held.median, held.max, held.count, pass.size(), commandsInPass, note.c_str()),
+               "-", Verdict::kNoTarget));
   Emit(TableRow(Format("blocked: same, per command, %s", label),
                 Format("median %.2f us, max %.2f us", perCommand.median, perCommand.max), "-",
                 Verdict::kNoTarget));
@@ -727,8 +745,10 @@ bool KnownPhases(const std::string& list) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = list.find(',', start);
-    const std::string phase = list.substr(start, comma == std::string::npos ? comma : comma - start);
-    if (phase != "idle" && phase != "latency" && phase != "wire" && phase != "blocked") return false;
+    const std::string phase =
+        list.substr(start, comma == std::string::npos ? comma : comma - start);
+    if (phase != "idle" && phase != "latency" && phase != "wire" && phase != "blocked")
+      return false;
     if (comma == std::string::npos) return true;
     start = comma + 1;
   }
@@ -775,7 +795,8 @@ int main(int argc, char** argv) {
   if (session.Wants("latency")) session.Latency();
   if (session.Wants("wire")) session.Wire();
   if (session.Wants("blocked")) {
-    session.Blocked("realistic stream", lptlcd::bench::Repeated(lptlcd::bench::RealisticStream(), kFullRing));
+    session.Blocked("realistic stream",
+                    lptlcd::bench::Repeated(lptlcd::bench::RealisticStream(), kFullRing));
     session.Blocked("all-strobe stream", lptlcd::bench::AllStrobeStream(kFullRing));
   }
   Progress(session.Failures() == 0 ? "done" : "done, with phases that could not finish");

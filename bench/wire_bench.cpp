@@ -53,12 +53,11 @@ class Chain {
 
 void Row(const char* measure, std::size_t packets, int fewest) {
   const double perCharacter = static_cast<double>(packets) / kCharacters;
-  std::fputs(lptlcd::bench::TableRow(
-                 measure,
-                 Format("%zu packets (%.2f a character; one a character: %d)", packets,
-                        perCharacter, kCharacters),
-                 Format("<= %d (fewest possible)", fewest),
-                 lptlcd::bench::AtMost(static_cast<double>(packets), fewest))
+  std::fputs(lptlcd::bench::TableRow(measure,
+                                     Format("%zu packets (%.2f a character; one a character: %d)",
+                                            packets, perCharacter, kCharacters),
+                                     Format("<= %d (fewest possible)", fewest),
+                                     lptlcd::bench::AtMost(static_cast<double>(packets), fewest))
                  .c_str(),
              stdout);
 }
