@@ -49,6 +49,8 @@ class ChildProcess {
   long WaitForExit(DWORD timeoutMs);
   bool IsRunning() const;
   void Terminate();
+  // The child's process handle (for its times, its id), or null before Start.
+  HANDLE Handle() const { return process_.Get(); }
 
   // Waits until standard output contains `text`.
   bool WaitForOutput(const std::string& text, DWORD timeoutMs);

@@ -1,0 +1,82 @@
+// Packets on the wire for a whole 20x2 screen rewritten by typical LCD
+// software, against one packet a character. The stream goes through the
+// program's decoder, emulator and packet building into a PacketCapture, as
+// if the software had written it in one go (the idle flush comes once, at
+// the end).
+//
+//   wire_bench        progress on standard error, table rows on standard output
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/bench_stats.h"
+#include "bench/bench_streams.h"
+#include "capture/port_write_decoder.h"
+#include "device/packet_capture.h"
+#include "emulator/character_lcd_emulator.h"
+
+namespace {
+
+using lptlcd::bench::Format;
+
+constexpr int kCharacters = 40;
+// The fewest the packets allow: ceil(20 / 6) text packets a line, and a
+// cursor move to the start of each line.
+constexpr int kFewestPackets = 2 * ((20 + 5) / 6) + 2;
+
+class Chain {
+ public:
+  Chain()
+      : device_(capture_.OpenWriter()),
+        emulator_(&device_, 20, 2),
+        decoder_([this](lptlcd::LcdCommand command) { emulator_.Execute(command); }) {}
+
+  // Packets sent for the records, including the idle flush after them.
+  std::size_t Packets(const std::vector<lptlcd::PortWriteRecord>& records) {
+    capture_.TakeBytes();
+    for (lptlcd::PortWriteRecord record : records) decoder_.Decode(record);
+    emulator_.Flush();
+    const std::size_t bytes = capture_.TakeBytes().size();
+    if (bytes % lptlcd::kPacketSize != 0) {
+      std::fprintf(stderr, "wire_bench: %zu bytes are not whole packets\n", bytes);
+    }
+    return bytes / lptlcd::kPacketSize;
+  }
+
+ private:
+  lptlcd::PacketCapture capture_;
+  lptlcd::UsbDisplayDevice device_;
+  lptlcd::CharacterLcdEmulator emulator_;
+  lptlcd::PortWriteDecoder decoder_;
+};
+
+void Row(const char* measure, std::size_t packets, int fewest) {
+  const double perCharacter = static_cast<double>(packets) / kCharacters;
+  std::fputs(lptlcd::bench::TableRow(measure,
+                                     Format("%zu packets (%.2f a character; one a character: %d)",
+                                            packets, perCharacter, kCharacters),
+                                     Format("<= %d (fewest possible)", fewest),
+                                     lptlcd::bench::AtMost(static_cast<double>(packets), fewest))
+                 .c_str(),
+             stdout);
+}
+
+}  // namespace
+
+int main() {
+  Chain chain;
+  // The first rewrite finds the display's cursor at the top left already;
+  // from then on every rewrite starts elsewhere, as it does in a running
+  // program.
+  const std::size_t first = chain.Packets(lptlcd::bench::RewriteStream(false, 0));
+  const std::size_t rewrite = chain.Packets(lptlcd::bench::RewriteStream(false, 1));
+  const std::size_t cleared = chain.Packets(lptlcd::bench::RewriteStream(true, 2));
+  std::fprintf(stderr,
+               "wire: 20x2 rewrite: %zu packets the first time, %zu after; with Clear Display "
+               "first: %zu\n",
+               first, rewrite, cleared);
+  Row("wire: 20x2 rewrite (address, 20 chars, address, 20 chars)", rewrite, kFewestPackets);
+  Row("wire: Clear Display + 20x2 rewrite", cleared, kFewestPackets + 1);
+  return 0;
+}

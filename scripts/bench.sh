@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Measures the program and prints one table: measure, figure, target, met.
+#
+#   bash scripts/bench.sh            # the full run (about two minutes once built)
+#   bash scripts/bench.sh --quick    # shorter samples, for trying the tools out
+#
+# It installs what is missing, builds the measuring tools natively (the host
+# preset: decode_emulate_bench, wire_bench) and for Windows (the win64 preset:
+# lptlcd.exe, system_bench.exe), then runs:
+#   - decode_emulate_bench: records per second through decoder, emulator and
+#     packet building on one core, and heap allocations per record;
+#   - wire_bench: packets for a whole 20x2 rewrite;
+#   - system_bench.exe under Wine, with the real lptlcd.exe between it and a
+#     test display: CPU used while idle, latency of one character, packets for
+#     a rewrite written one port write at a time, and how long a drain pass of
+#     a full ring keeps the producer waiting.
+# Progress and the tools' own reports go to standard error; the machine's
+# description and the table go to standard output and to build/bench/results.md.
+# Wine runs in a prefix of its own, build/bench/wineprefix, whose server is
+# stopped at the end. Exit status: 0 when every tool ran (whether or not the
+# targets were met), 1 otherwise.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+quick=""
+case "${1:-}" in
+  "") ;;
+  --quick) quick=1 ;;
+  *) echo "usage: bash scripts/bench.sh [--quick]" >&2; exit 2 ;;
+esac
+
+say() { echo "== $*" >&2; }
+
+bash scripts/install-deps.sh >&2
+
+out=build/bench
+mkdir -p "$out"
+rows=$out/rows.tsv
+results=$out/results.md
+log=$out/bench.log
+: >"$rows"
+: >"$log"
+
+# ---------------------------------------------------------------- build
+# Two jobs at most: the machine is shared.
+jobs=$(nproc 2>/dev/null || echo 2)
+[ "$jobs" -le 2 ] || jobs=2
+build() {
+  local preset=$1
+  shift
+  if ! { [ -f "build/$preset/build.ninja" ] || cmake --preset "$preset"; } >>"$out/build.log" 2>&1 ||
+     ! cmake --build --preset "$preset" -j "$jobs" --target "$@" >>"$out/build.log" 2>&1; then
+    tail -n 40 "$out/build.log" >&2
+    echo "bench: the $preset build failed (all of it in $out/build.log)" >&2
+    exit 1
+  fi
+}
+: >"$out/build.log"
+say "building the native tools (build/host)"
+build host decode_emulate_bench wire_bench
+say "building lptlcd.exe and system_bench.exe (build/win64)"
+build win64 lptlcd system_bench
+
+# ---------------------------------------------------------------- Wine
+export WINEPREFIX=$root/$out/wineprefix
+export WINEDEBUG=-all
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+cleanup() {
+  local status=$?
+  trap - EXIT INT TERM
+  # Only this prefix's server, and with it the programs it still runs.
+  "$wineserver" -k 2>/dev/null || true
+  exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# ---------------------------------------------------------------- run
+failed=""
+# run NAME COMMAND...: the tool's rows to the table, its report to the screen
+# and the log.
+run() {
+  local name=$1
+  shift
+  if ! "$@" >>"$rows" 2> >(tee -a "$log" >&2); then
+    echo "bench: $name failed" >&2
+    failed=1
+  fi
+  wait  # for tee
+}
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+say "core throughput and heap allocations (native, Google Benchmark)"
+if [ -n "$quick" ]; then
+  run decode_emulate_bench build/host/bench/decode_emulate_bench --benchmark_min_time=0.1
+else
+  run decode_emulate_bench build/host/bench/decode_emulate_bench
+fi
+
+say "packets for a 20x2 rewrite (native)"
+run wire_bench build/host/bench/wire_bench
+
+say "Wine prefix $out/wineprefix"
+# Made on the first run (several seconds), and started before measuring so
+# that its own start-up is over when the measuring begins.
+"$wine" wineboot --init >>"$log" 2>&1 || true
+say "lptlcd.exe between a producer and a display (Wine)"
+if [ -n "$quick" ]; then
+  run system_bench "$wine" build/win64/bench/system_bench.exe \
+    --idle-seconds 3 --updates 200 --repetitions 2
+else
+  run system_bench "$wine" build/win64/bench/system_bench.exe
+fi
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# ---------------------------------------------------------------- table
+first_line() { "$@" 2>/dev/null | head -n 1 || true; }
+{
+  echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores"
+  echo "Kernel: $(uname -sr); Wine: $(first_line "$wine" --version)"
+  echo "Compilers: $(first_line g++ --version); $(first_line x86_64-w64-mingw32-g++-posix --version)"
+  echo "Load average (1, 5, 15 min): $load_before before, $load_after after"
+  echo
+  echo "| Measure | Figure | Target | Met |"
+  echo "|---|---|---|---|"
+  awk -F'\t' '$1 == "row" { printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }' "$rows"
+} | tee "$results"
+echo >&2
+say "the table is also in $results; the tools' reports in $log"
+[ -z "$failed" ]
