@@ -17,7 +17,7 @@ struct CapturePass {
   enum Outcome {
     kDrained,       // held the mutex and drained (records may be 0)
     kNoSignal,      // the event did not come within the time-out
-    kMutexFailed,   // the mutex wait failed: the ring was left alone
+    kMutexFailed,   // a mutex wait failed: the ring was left alone from then on
   };
   Outcome outcome;
   std::size_t records;  // consumed in this pass
@@ -25,7 +25,14 @@ struct CapturePass {
   std::size_t left = 0;  // still pending in the ring after the pass
 };
 
-// Takes the mutex (no time-out), drains at most maxRecords and releases.
+// Records taken out of the ring under one hold of its mutex: the producer
+// waits for a copy of at most this many (8 KiB), never for their decoding.
+constexpr std::size_t kDrainChunkRecords = 4096;
+
+// Consumes at most maxRecords pending records: takes them out of the ring in
+// chunks under its mutex (no time-out) and decodes each chunk after
+// releasing it, until the ring is empty or the limit is reached. Records the
+// producer adds meanwhile are taken by the same pass.
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
                       std::size_t maxRecords = std::numeric_limits<std::size_t>::max());
 

@@ -9,18 +9,31 @@ namespace lptlcd {
 
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
                       std::size_t maxRecords) {
-  const DWORD locked = ::WaitForSingleObject(objects.mutex.Get(), INFINITE);
-  // WAIT_ABANDONED: a producer died holding the mutex, which is now ours.
-  // What it left in the ring is as good as its header says.
-  if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) {
-    // Without the mutex the producer may be writing: never touch the ring.
-    return {CapturePass::kMutexFailed, 0, false, 0};
+  CapturePass pass = {CapturePass::kDrained, 0, false, 0};
+  PortWriteRecord chunk[kDrainChunkRecords];
+  for (;;) {
+    const DWORD locked = ::WaitForSingleObject(objects.mutex.Get(), INFINITE);
+    // WAIT_ABANDONED: a producer died holding the mutex, which is now ours.
+    // What it left in the ring is as good as its header says.
+    if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) {
+      // Without the mutex the producer may be writing: never touch the ring.
+      pass.outcome = CapturePass::kMutexFailed;
+      return pass;
+    }
+    if (locked == WAIT_ABANDONED) pass.abandoned = true;
+    const std::size_t allowed = maxRecords - pass.records;
+    PortWriteRing& ring = *objects.view.Ring();
+    const std::size_t taken =
+        TakeRecords(ring, chunk, allowed < kDrainChunkRecords ? allowed : kDrainChunkRecords);
+    pass.left = ring.count;
+    ::ReleaseMutex(objects.mutex.Get());
+    // Decoding, and handing commands to the queue, cost far more than the
+    // copy (under Wine, tens of microseconds a command): done with the ring
+    // released, so the producer is never held up by them.
+    for (std::size_t i = 0; i < taken; ++i) decoder.Decode(chunk[i]);
+    pass.records += taken;
+    if (pass.left == 0 || pass.records >= maxRecords) return pass;
   }
-  PortWriteRing& ring = *objects.view.Ring();
-  const std::size_t records = DrainRing(ring, decoder, maxRecords);
-  const std::size_t left = ring.count;
-  ::ReleaseMutex(objects.mutex.Get());
-  return {CapturePass::kDrained, records, locked == WAIT_ABANDONED, left};
 }
 
 CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder,
@@ -52,7 +65,12 @@ void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder,
     return records;
   };
   for (;;) {
-    CapturePass pass = RunCapturePass(objects, decoder, INFINITE, allowed());
+    // A failed wait on the event is not worth stopping for: the drain below is
+    // guarded by the mutex and finds nothing to do if nothing was added. The
+    // queue's room is looked at only once the signal has come, as the worker
+    // may have emptied it meanwhile.
+    ::WaitForSingleObject(objects.event.Get(), INFINITE);
+    CapturePass pass = DrainPass(objects, decoder, allowed());
     while (pass.outcome == CapturePass::kMutexFailed || pass.left != 0) {
       // Only a broken handle fails the mutex wait: do not spin on it. Records
       // left behind for want of room are taken once the worker has had a

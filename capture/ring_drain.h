@@ -1,20 +1,17 @@
 #pragma once
-// One drain pass over the shared ring: the caller holds the ring's mutex.
+// Taking records out of the shared ring: the caller holds the ring's mutex.
 
 #include <cstddef>
-#include <limits>
 
-#include "capture/port_write_decoder.h"
 #include "capture/port_write_ring.h"
+#include "common/lcd_types.h"
 
 namespace lptlcd {
 
-// Consumes pending records in order, advancing readIndex (modulo 65,536) and
-// lowering count one record at a time, and passes each to the decoder; stops
-// after `maxRecords` (what the command queue has room for: a record yields at
-// most one command), leaving the rest pending in the ring. Returns the number
-// of records consumed.
-std::size_t DrainRing(PortWriteRing& ring, PortWriteDecoder& decoder,
-                      std::size_t maxRecords = std::numeric_limits<std::size_t>::max());
+// Moves at most `maxRecords` pending records into `out`, in order, advancing
+// readIndex (modulo 65,536) and lowering count one record at a time, and
+// returns how many it moved; the rest stay pending. The records are decoded
+// after the mutex is released, so the producer waits only for this copy.
+std::size_t TakeRecords(PortWriteRing& ring, PortWriteRecord* out, std::size_t maxRecords);
 
 }  // namespace lptlcd

@@ -39,6 +39,15 @@ void Produce(PortWriteRing& ring, const std::vector<PortWriteRecord>& records) {
 
 const std::vector<PortWriteRecord> kCharacterA = {0x7841, 0x7A04, 0x7A05, 0x7A04};
 
+// What a drain pass does with the ring: take the records out, then decode them.
+std::size_t DrainRing(PortWriteRing& ring, PortWriteDecoder& decoder,
+                      std::size_t maxRecords = 65536) {
+  std::vector<PortWriteRecord> taken(65536);
+  const std::size_t count = TakeRecords(ring, taken.data(), maxRecords);
+  for (std::size_t i = 0; i < count; ++i) decoder.Decode(taken[i]);
+  return count;
+}
+
 TEST(DrainRingTest, NothingPendingDecodesNothing) {
   auto ring = EmptyRing();
   ring->readIndex = 17;
@@ -250,6 +259,46 @@ TEST_F(RingObjectsTest, PassLimitedByQueueRoomLeavesTheRestForTheNextPass) {
   EXPECT_EQ(3u, rest.records);
   EXPECT_EQ(0u, rest.left);
   EXPECT_EQ((std::vector<LcdCommand>{0x141, 0x142}), log.commands);
+}
+
+TEST_F(RingObjectsTest, RecordsAreDecodedWithTheRingReleased) {
+  RingObjects objects;
+  ASSERT_TRUE(CreateRingObjects(objects, names));
+  ProduceOnThread(kCharacterA);
+  // The decoder's command goes to the queue: by then the producer must be
+  // free to add more.
+  std::vector<bool> ringFreeAtCommand;
+  PortWriteDecoder decoder(
+      [&](LcdCommand) { ringFreeAtCommand.push_back(MutexIsFree(objects.mutex.Get())); });
+  EXPECT_EQ(4u, RunCapturePass(objects, decoder, kGenerousMs).records);
+  EXPECT_EQ(std::vector<bool>{true}, ringFreeAtCommand);
+}
+
+TEST_F(RingObjectsTest, APassTakesChunkAfterChunkUpToItsLimit) {
+  RingObjects objects;
+  ASSERT_TRUE(CreateRingObjects(objects, names));
+  objects.view.Ring()->readIndex = 60000;  // and across the ring's end
+  std::vector<PortWriteRecord> records;
+  for (int i = 0; i < 4000; ++i) {
+    records.push_back(MakeRecord(kDataRegisterSelector, static_cast<std::uint8_t>(i)));
+    records.push_back(0x7A05);
+    records.push_back(0x7A04);
+  }
+  ProduceOnThread(records);  // 12,000 records: three chunks
+  LoggingDecoder log;
+  const CapturePass pass = RunCapturePass(objects, log.decoder, kGenerousMs, 9000);
+  EXPECT_EQ(9000u, pass.records);
+  EXPECT_EQ(3000u, pass.left);
+  EXPECT_EQ(3000u, log.commands.size());
+  EXPECT_TRUE(MutexIsFree(objects.mutex.Get()));
+  const CapturePass rest = DrainPass(objects, log.decoder);
+  EXPECT_EQ(3000u, rest.records);
+  EXPECT_EQ(0u, rest.left);
+  ASSERT_EQ(4000u, log.commands.size());
+  for (std::size_t i = 0; i < log.commands.size(); ++i) {
+    ASSERT_EQ(0x100 | (i & 0xFF), log.commands[i]) << "command " << i;
+  }
+  EXPECT_EQ(static_cast<std::uint16_t>(60000 + 12000), objects.view.Ring()->readIndex);
 }
 
 TEST_F(RingObjectsTest, RecordsOfSeveralSignalsAreTakenByTheFirstPass) {
