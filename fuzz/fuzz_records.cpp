@@ -46,6 +46,10 @@ constexpr int kCellWidthPixels = 6;
 
 std::FILE* DevNull() {
   static std::FILE* devNull = std::fopen("/dev/null", "w");
+  if (devNull == nullptr) {
+    std::fprintf(stderr, "fuzz_records: cannot open /dev/null for the emulator's messages\n");
+    std::abort();
+  }
   return devNull;
 }
 
