@@ -18,6 +18,14 @@ have_cmd i686-w64-mingw32-objdump || want binutils-mingw-w64-i686
 [ -f /usr/include/gtest/gtest.h ] || want libgtest-dev
 [ -f /usr/include/benchmark/benchmark.h ] || want libbenchmark-dev
 [ -f /usr/include/stb/stb_image_write.h ] || want libstb-dev
+# clang for the fuzz build, and its runtime libraries (libFuzzer, the
+# sanitizers), which clang itself does not pull in.
+if have_cmd clang++; then
+  [ -f "$(clang++ -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" ] || want libclang-rt-14-dev
+else
+  want clang
+  want libclang-rt-14-dev
+fi
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Runs every test: the native suite, the same suite cross-compiled for x86_64
-# Windows and run under Wine (with the Windows-only tests), and a build of the
-# shipping i686 target. Any failure fails the whole run.
+# Runs every test: the native suite, the same suite again under AddressSanitizer
+# and UndefinedBehaviorSanitizer, the fuzz target over its corpus and for a
+# short session, the suite cross-compiled for x86_64 Windows and run under Wine
+# (with the Windows-only tests), and a build of the shipping i686 target. Any
+# failure fails the whole run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -12,6 +14,16 @@ echo "== native build and tests"
 cmake --preset host >/dev/null
 cmake --build --preset host -j "$jobs"
 ctest --preset host
+
+echo "== native build and tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset host-asan >/dev/null
+cmake --build --preset host-asan -j "$jobs"
+ctest --preset host-asan
+
+echo "== fuzz target (clang, libFuzzer): the corpus replayed, then a short session"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz
 
 echo "== x86_64 Windows build, tests under Wine"
 cmake --preset win64 >/dev/null

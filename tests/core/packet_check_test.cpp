@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device/packet_check.h"
+#include "device/packet_capture.h"
+#include "device/usb_display_device.h"
+
+namespace lptlcd {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string Check(const Bytes& bytes) { return CheckPackets(bytes.data(), bytes.size()); }
+
+class PacketCheck : public ::testing::Test {
+ protected:
+  Bytes Sent() { return capture.TakeBytes(); }
+
+  PacketCapture capture;
+  UsbDisplayDevice device{capture.OpenWriter()};
+};
+
+TEST_F(PacketCheck, EveryPacketTheDeviceBuildsForTheProgramIsSound) {
+  const std::uint8_t six[6] = {0x00, 0x07, 0x41, 0xFF, 0x20, 0x00};  // zeroes are glyph 0
+  device.SendControl1();
+  device.ClearScreen();
+  device.SendControl3();
+  device.SendControl4();
+  device.SendControl47(0xFF);
+  device.WriteText(six, 6);
+  device.WriteText(six, 1);
+  device.SetPosition(0xFF, 1);
+  device.SetPosition(0, 0);
+  device.DefineGlyph(7, six);
+  device.WriteBlock(six, 0);
+  device.WriteBlock(six, 200);  // a block's value is its count; six bytes go
+  const Bytes sent = Sent();
+  EXPECT_EQ(sent.size(), 12u * 8u);
+  EXPECT_EQ(Check(sent), "");
+}
+
+TEST(PacketCheckByHand, NothingIsSound) { EXPECT_EQ(CheckPackets(nullptr, 0), ""); }
+
+TEST_F(PacketCheck, DataCountsFollowTheCommands) {
+  EXPECT_EQ(PacketDataCount(0x01, 0x02), 0);
+  EXPECT_EQ(PacketDataCount(0x01, 0x47), 1);
+  EXPECT_EQ(PacketDataCount(0x01, 0x05), -1);
+  EXPECT_EQ(PacketDataCount(0x02, 0x03), 3);
+  EXPECT_EQ(PacketDataCount(0x02, 0x0A), 6);
+  EXPECT_EQ(PacketDataCount(0x03, 0x78), 1);
+  EXPECT_EQ(PacketDataCount(0x04, 0x07), 6);
+  EXPECT_EQ(PacketDataCount(0x12, 0x00), 0);
+  EXPECT_EQ(PacketDataCount(0x12, 0x09), 6);
+  EXPECT_EQ(PacketDataCount(0x00, 0x00), -1);
+  EXPECT_EQ(PacketDataCount(0x05, 0x01), -1);
+}
+
+TEST_F(PacketCheck, TextLongerThanOneRunIsCaughtInItsFirstPacket) {
+  const std::uint8_t seven[7] = {'A', 'B', 'C', 'D', 'E', 'F', 'G'};
+  device.WriteText(seven, 7);
+  EXPECT_EQ(Check(Sent()),
+            "packet 0 (02 07 41 42 43 44 45 46): text run of 7 characters, more than six");
+}
+
+TEST_F(PacketCheck, GlyphCodeAboveSevenIsCaught) {
+  const std::uint8_t glyph[6] = {1, 2, 3, 4, 5, 0};
+  device.ClearScreen();
+  device.DefineGlyph(8, glyph);
+  EXPECT_EQ(Check(Sent()), "packet 1 (04 08 01 02 03 04 05 00): glyph code 8 is not 0 to 7");
+}
+
+TEST_F(PacketCheck, PositionRowAboveOneIsCaught) {
+  device.SetPosition(12, 1);
+  device.SetPosition(12, 2);
+  EXPECT_EQ(Check(Sent()), "packet 1 (03 0c 02 00 00 00 00 00): position row 2 is not 0 or 1");
+}
+
+TEST(PacketCheckByHand, BytesPastTheDataMustBeZero) {
+  EXPECT_EQ(Check({0x02, 0x02, 0x41, 0x42, 0x43, 0x00, 0x00, 0x00}),
+            "packet 0 (02 02 41 42 43 00 00 00): byte 4, past the data, is 0x43, not 0");
+  EXPECT_EQ(Check({0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x09}),
+            "packet 0 (03 00 01 00 00 00 00 09): byte 7, past the data, is 0x09, not 0");
+  EXPECT_EQ(Check({0x01, 0x02, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00}),
+            "packet 0 (01 02 80 00 00 00 00 00): byte 2, past the data, is 0x80, not 0");
+  EXPECT_EQ(Check({0x01, 0x47, 0x80, 0x01, 0x00, 0x00, 0x00, 0x00}),
+            "packet 0 (01 47 80 01 00 00 00 00): byte 3, past the data, is 0x01, not 0");
+  EXPECT_EQ(Check({0x12, 0x01, 0x80, 0x01, 0x00, 0x00, 0x00, 0x00}),
+            "packet 0 (12 01 80 01 00 00 00 00): byte 3, past the data, is 0x01, not 0");
+}
+
+TEST(PacketCheckByHand, UnknownCommandsControlsAndEmptyTextAreCaught) {
+  EXPECT_EQ(Check({0x05, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}),
+            "packet 0 (05 01 00 00 00 00 00 00): unknown command 0x05");
+  EXPECT_EQ(Check({0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}),
+            "packet 0 (00 00 00 00 00 00 00 00): unknown command 0x00");
+  EXPECT_EQ(Check({0x01, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}),
+            "packet 0 (01 05 00 00 00 00 00 00): unknown control value 0x05");
+  EXPECT_EQ(Check({0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}),
+            "packet 0 (02 00 00 00 00 00 00 00): text packet without characters");
+}
+
+TEST(PacketCheckByHand, APartialPacketIsCaughtAfterTheWholeOnes) {
+  EXPECT_EQ(Check({0x01, 0x02, 0, 0, 0, 0, 0, 0, 0x02, 0x01, 0x41}),
+            "partial packet at offset 8: 3 of 8 bytes");
+  EXPECT_EQ(Check({0x01}), "partial packet at offset 0: 1 of 8 bytes");
+  // A fault in a whole packet comes first.
+  EXPECT_EQ(Check({0x01, 0x09, 0, 0, 0, 0, 0, 0, 0x02}),
+            "packet 0 (01 09 00 00 00 00 00 00): unknown control value 0x09");
+}
+
+TEST(PacketCheckByHand, OnlyTheFirstFaultIsNamed) {
+  EXPECT_EQ(Check({0x01, 0x02, 0, 0, 0, 0, 0, 0,  //
+                   0x03, 0x00, 0x05, 0, 0, 0, 0, 0, 0x04, 0x09, 0, 0, 0, 0, 0, 0}),
+            "packet 1 (03 00 05 00 00 00 00 00): position row 5 is not 0 or 1");
+}
+
+}  // namespace
+}  // namespace lptlcd
