@@ -46,6 +46,10 @@ CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder
   return DrainPass(objects, decoder, maxRecords);
 }
 
+namespace {
+constexpr DWORD kStallCheckMs = 50;
+}  // namespace
+
 void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder,
                     CommandQueueGauge queue) {
   DisplayStallGuard guard;
@@ -68,8 +72,15 @@ void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder,
     // A failed wait on the event is not worth stopping for: the drain below is
     // guarded by the mutex and finds nothing to do if nothing was added. The
     // queue's room is looked at only once the signal has come, as the worker
-    // may have emptied it meanwhile.
-    ::WaitForSingleObject(objects.event.Get(), INFINITE);
+    // may have emptied it meanwhile. While the display is stalled the loop
+    // also looks in now and then without a signal, so that it says the
+    // display is reading again when it is, not at the producer's next write.
+    const DWORD woke =
+        ::WaitForSingleObject(objects.event.Get(), guard.Stalled() ? kStallCheckMs : INFINITE);
+    if (woke == WAIT_TIMEOUT) {
+      allowed();
+      continue;
+    }
     CapturePass pass = DrainPass(objects, decoder, allowed());
     while (pass.outcome == CapturePass::kMutexFailed || pass.left != 0) {
       // Only a broken handle fails the mutex wait: do not spin on it. Records

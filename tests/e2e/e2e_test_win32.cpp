@@ -169,7 +169,7 @@ const std::array<int, 8> kHeart = {0x00, 0x0A, 0x1F, 0x1F, 0x0E, 0x04, 0x00, 0x0
 TEST(EndToEnd, OldSoftwareThroughTheDropInDllDrivesTheDisplay) {
   for (const char* dll : {"inpout32.dll", "inpoutx64.dll", "dlportio.dll"}) {
     SCOPED_TRACE(dll);
-    Simulator sim(std::string("legacy_") + dll[0] + dll[5]);
+    Simulator sim(std::string("legacy_") + std::string(dll).substr(0, std::string(dll).find('.')));
     Program program;
     StartDisplayAndProgram(sim, program);
     const std::string api = std::string(dll) == "dlportio.dll" ? " --api dlport" : "";
@@ -177,7 +177,13 @@ TEST(EndToEnd, OldSoftwareThroughTheDropInDllDrivesTheDisplay) {
                                                " --line0 \"Old LCD software\" --line1 \"via port DLL\" "
                                                "--char 2 00,0a,1f,1f,0e,04,00,00 --char-at 1 19"));
     ASSERT_EQ(app.exitCode, 0u) << app.out << app.err;
-    ASSERT_TRUE(sim.WaitForText(Screen("Old LCD software", "via port DLL       *"))) << sim.Text();
+    ASSERT_TRUE(sim.WaitForText(Screen("Old LCD software", "via port DLL       *")))
+        << sim.Text() << sim.Packets().size() << " packets; lptlcd said: " << program.Output()
+        << "; the software said: " << app.out << app.err << "; ring pending: " << PendingInRing() << "; packets:\n" << [&] {
+             std::string all;
+             for (const std::string& packet : sim.Packets()) all += packet + "\n";
+             return all;
+           }() << "lcdsim said: " << sim.Output();
     ASSERT_TRUE(WaitFor([&] { return sim.Pixels().size() == 32; }, kGenerousMs));
     const std::vector<std::string> pixels = sim.Pixels();
     ExpectCellShowsCharacter(pixels, 0, 0, 'O');

@@ -1,5 +1,6 @@
 #include "simulator_process.h"
 
+#include <atomic>
 #include <sstream>
 
 namespace lptlcd::test {
@@ -11,11 +12,23 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+namespace {
+
+// Event names of their own for every simulator a test process starts: a
+// simulator that has just stopped may still hold its (set) stop event, and
+// one that opened it by name would stop at once.
+std::string UniqueTag(const std::string& name) {
+  static std::atomic<unsigned> started{0};
+  return name + "_" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++started);
+}
+
+}  // namespace
+
 SimulatorProcess::SimulatorProcess(const std::string& lcdsimPath, const std::string& name)
     : program_("\"" + WindowsPath(lcdsimPath) + "\""),
       folder_(MakeTempFolder("lcdsim_" + name)),
-      stopEvent_("lcdsim_test_stop_" + name + "_" + std::to_string(::GetCurrentProcessId())),
-      pauseEvent_("lcdsim_test_pause_" + name + "_" + std::to_string(::GetCurrentProcessId())) {}
+      stopEvent_("lcdsim_test_stop_" + UniqueTag(name)),
+      pauseEvent_("lcdsim_test_pause_" + UniqueTag(name)) {}
 
 // A test that failed half-way still stops the simulator the clean way, so
 // that its registrations do not spoil the tests after it.

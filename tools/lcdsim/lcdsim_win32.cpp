@@ -120,6 +120,7 @@ void RunUntilStopped(Simulator& simulator, const lcdsim::SimOptions& options) {
   const ULONGLONG deadline = options.seconds > 0 ? GetTickCount64() + 1000ull * static_cast<ULONGLONG>(options.seconds)
                                                  : 0;
   bool changed = false;
+  bool retryingFiles = false;
   for (;;) {
     DWORD timeout = changed ? kIdleMs : INFINITE;
     if (deadline != 0) {
@@ -142,7 +143,14 @@ void RunUntilStopped(Simulator& simulator, const lcdsim::SimOptions& options) {
     const lcdsim::DisplayModel model = simulator.Snapshot();
     std::string error;
     if (options.filesOnIdle && !lcdsim::WriteScreenFiles(model, options.output, error)) {
-      Say("lcdsim: %s\n", error);
+      // Often only a reader that had the file open at that moment (Windows
+      // refuses to replace a file in use): try again at the next idle
+      // moment, or the files would show a stale screen until the next packet.
+      if (!retryingFiles) Say("lcdsim: %s (trying again)\n", error);
+      retryingFiles = true;
+      changed = true;
+    } else {
+      retryingFiles = false;
     }
     if (options.show) ShowScreen(model, options.output);
   }
@@ -199,7 +207,12 @@ int Run(const lcdsim::SimOptions& options) {
   server.Stop();
   const lcdsim::DisplayModel model = simulator.Snapshot();
   std::string error;
-  const bool written = lcdsim::WriteScreenFiles(model, options.output, error);
+  // A reader that has a file open makes the replacing fail for that moment.
+  bool written = false;
+  for (int attempt = 0; attempt < 5 && !written; ++attempt) {
+    if (attempt > 0) Sleep(20);
+    written = lcdsim::WriteScreenFiles(model, options.output, error);
+  }
   if (!written) Say("lcdsim: %s\n", error);
   if (options.showFinal) ShowScreen(model, options.output);
   registrations.clear();
