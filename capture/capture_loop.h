@@ -16,7 +16,7 @@ namespace lptlcd {
 struct CapturePass {
   enum Outcome {
     kDrained,       // held the mutex and drained (records may be 0)
-    kNoSignal,      // the event did not come within the time-out
+    kNoSignal,      // the event did not come within the time-out (nothing was done)
     kMutexFailed,   // a mutex wait failed: the ring was left alone from then on
   };
   Outcome outcome;
@@ -35,12 +35,6 @@ constexpr std::size_t kDrainChunkRecords = 4096;
 // producer adds meanwhile are taken by the same pass.
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
                       std::size_t maxRecords = std::numeric_limits<std::size_t>::max());
-
-// One pass: waits up to eventTimeoutMs for the event, then for the mutex
-// without a time-out, drains at most maxRecords and releases.
-CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder,
-                           DWORD eventTimeoutMs = INFINITE,
-                           std::size_t maxRecords = std::numeric_limits<std::size_t>::max());
 
 // What the capture loop needs to know of the command queue behind the decoder.
 struct CommandQueueGauge {

@@ -36,16 +36,6 @@ CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
   }
 }
 
-CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder,
-                           DWORD eventTimeoutMs, std::size_t maxRecords) {
-  // A failed wait on the event is not worth stopping for: the drain below is
-  // guarded by the mutex and finds nothing to do if nothing was added.
-  if (::WaitForSingleObject(objects.event.Get(), eventTimeoutMs) == WAIT_TIMEOUT) {
-    return {CapturePass::kNoSignal, 0, false, 0};
-  }
-  return DrainPass(objects, decoder, maxRecords);
-}
-
 namespace {
 constexpr DWORD kStallCheckMs = 50;
 }  // namespace

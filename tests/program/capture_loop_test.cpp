@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,17 @@ void Produce(PortWriteRing& ring, const std::vector<PortWriteRecord>& records) {
 }
 
 const std::vector<PortWriteRecord> kCharacterA = {0x7841, 0x7A04, 0x7A05, 0x7A04};
+
+// One pass of the capture loop as the producer's signal starts it: waits up
+// to eventTimeoutMs for the event, then drains at most maxRecords.
+CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder,
+                           DWORD eventTimeoutMs,
+                           std::size_t maxRecords = std::numeric_limits<std::size_t>::max()) {
+  if (::WaitForSingleObject(objects.event.Get(), eventTimeoutMs) == WAIT_TIMEOUT) {
+    return {CapturePass::kNoSignal, 0, false, 0};
+  }
+  return DrainPass(objects, decoder, maxRecords);
+}
 
 // What a drain pass does with the ring: take the records out, then decode them.
 std::size_t DrainRing(PortWriteRing& ring, PortWriteDecoder& decoder,

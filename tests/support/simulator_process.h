@@ -54,6 +54,7 @@ class SimulatorProcess {
  private:
   std::string program_;
   std::string folder_;
+  std::string tag_;  // unique among the process's simulators
   std::string stopEvent_;
   std::string pauseEvent_;
   ChildProcess process_;

@@ -14,9 +14,8 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 namespace {
 
-// Event names of their own for every simulator a test process starts: a
-// simulator that has just stopped may still hold its (set) stop event, and
-// one that opened it by name would stop at once.
+// A tag of its own for every simulator a test process starts, so that no two
+// of them, even of one name, ever share an event.
 std::string UniqueTag(const std::string& name) {
   static std::atomic<unsigned> started{0};
   return name + "_" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++started);
@@ -27,8 +26,9 @@ std::string UniqueTag(const std::string& name) {
 SimulatorProcess::SimulatorProcess(const std::string& lcdsimPath, const std::string& name)
     : program_("\"" + WindowsPath(lcdsimPath) + "\""),
       folder_(MakeTempFolder("lcdsim_" + name)),
-      stopEvent_("lcdsim_test_stop_" + UniqueTag(name)),
-      pauseEvent_("lcdsim_test_pause_" + UniqueTag(name)) {}
+      tag_(UniqueTag(name)),
+      stopEvent_("lcdsim_test_stop_" + tag_),
+      pauseEvent_("lcdsim_test_pause_" + tag_) {}
 
 // A test that failed half-way still stops the simulator the clean way, so
 // that its registrations do not spoil the tests after it.
