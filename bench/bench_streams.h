@@ -40,7 +40,7 @@ std::vector<PortWriteRecord> Repeated(const std::vector<PortWriteRecord>& stream
 // A display that counts the packets it is asked to send and sends nothing.
 class CountingDisplay : public UsbDisplayDevice {
  public:
-  CountingDisplay() : UsbDisplayDevice(InvalidPipeHandle()) {}
+  CountingDisplay() : UsbDisplayDevice(UniquePipe()) {}
   std::uint8_t SendPacket(std::uint8_t command, std::uint8_t value, const std::uint8_t* data,
                           std::uint8_t count) override;
   std::size_t Packets() const { return packets_; }

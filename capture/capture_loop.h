@@ -14,15 +14,15 @@
 namespace lptlcd {
 
 struct CapturePass {
-  enum Outcome {
-    kDrained,       // held the mutex and drained (records may be 0)
-    kNoSignal,      // the event did not come within the time-out (nothing was done)
-    kMutexFailed,   // a mutex wait failed: the ring was left alone from then on
+  enum class Outcome {
+    kDrained,      // held the mutex and drained (records may be 0)
+    kNoSignal,     // the event did not come within the time-out (nothing was done)
+    kMutexFailed,  // a mutex wait failed: the ring was left alone from then on
   };
-  Outcome outcome;
-  std::size_t records;  // consumed in this pass
-  bool abandoned;       // the mutex was taken over from a producer that died holding it
-  std::size_t left = 0;  // still pending in the ring after the pass
+  Outcome outcome = Outcome::kDrained;
+  std::size_t records = 0;  // consumed in this pass
+  bool abandoned = false;   // the mutex was taken over from a producer that died holding it
+  std::size_t left = 0;     // still pending in the ring after the pass
 };
 
 // Records taken out of the ring under one hold of its mutex: the producer

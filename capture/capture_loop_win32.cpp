@@ -1,7 +1,8 @@
 #include "capture/capture_loop.h"
 
 #include "capture/display_stall_guard.h"
-#include "capture/ring_drain.h"
+#include "capture/ring_records.h"
+#include "common/locks.h"
 
 #include <cstdio>
 
@@ -9,24 +10,25 @@ namespace lptlcd {
 
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
                       std::size_t maxRecords) {
-  CapturePass pass = {CapturePass::kDrained, 0, false, 0};
+  CapturePass pass;
   PortWriteRecord chunk[kDrainChunkRecords];
   for (;;) {
-    const DWORD locked = ::WaitForSingleObject(objects.mutex.Get(), INFINITE);
-    // WAIT_ABANDONED: a producer died holding the mutex, which is now ours.
-    // What it left in the ring is as good as its header says.
-    if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) {
-      // Without the mutex the producer may be writing: never touch the ring.
-      pass.outcome = CapturePass::kMutexFailed;
-      return pass;
+    std::size_t taken = 0;
+    {
+      const MutexLock lock = AcquireMutex(objects.mutex.Get(), INFINITE);
+      if (!lock) {
+        // Without the mutex the producer may be writing: never touch the ring.
+        pass.outcome = CapturePass::Outcome::kMutexFailed;
+        return pass;
+      }
+      // A producer that died holding the mutex left the ring as good as its
+      // header says.
+      if (lock.Abandoned()) pass.abandoned = true;
+      const std::size_t allowed = maxRecords - pass.records;
+      PortWriteRing& ring = *objects.view;
+      taken = TakeRecords(ring, chunk, allowed < kDrainChunkRecords ? allowed : kDrainChunkRecords);
+      pass.left = ring.count;
     }
-    if (locked == WAIT_ABANDONED) pass.abandoned = true;
-    const std::size_t allowed = maxRecords - pass.records;
-    PortWriteRing& ring = *objects.view.Ring();
-    const std::size_t taken =
-        TakeRecords(ring, chunk, allowed < kDrainChunkRecords ? allowed : kDrainChunkRecords);
-    pass.left = ring.count;
-    ::ReleaseMutex(objects.mutex.Get());
     // Decoding, and handing commands to the queue, cost far more than the
     // copy (under Wine, tens of microseconds a command): done with the ring
     // released, so the producer is never held up by them.
@@ -72,7 +74,7 @@ void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder,
       continue;
     }
     CapturePass pass = DrainPass(objects, decoder, allowed());
-    while (pass.outcome == CapturePass::kMutexFailed || pass.left != 0) {
+    while (pass.outcome == CapturePass::Outcome::kMutexFailed || pass.left != 0) {
       // Only a broken handle fails the mutex wait: do not spin on it. Records
       // left behind for want of room are taken once the worker has had a
       // moment, whether or not the producer signals again; a signal that

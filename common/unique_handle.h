@@ -1,54 +1,60 @@
 #pragma once
-// One owner per Win32 handle: move-only, closes what it holds exactly once.
-// Each kind of handle names its own invalid value in its traits, because
-// CreateFile returns INVALID_HANDLE_VALUE and most other calls return NULL.
-
-#include <windows.h>
+// One owner per resource: move-only, frees what it holds exactly once. Each
+// kind names in its traits the value that means "nothing" (CreateFile returns
+// INVALID_HANDLE_VALUE, most other calls NULL, MapViewOfFile a null pointer)
+// and the call that frees it; Win32's kinds are in common/win32_handles.h.
+// Portable: the display's pipe has an owner natively too.
+//
+//   struct Traits { using Type = ...; static Type Invalid(); static void Close(Type); };
 
 #include <utility>
 
 namespace lptlcd {
 
-struct NullHandleTraits {
-  static HANDLE Invalid() { return nullptr; }
-};
-
-struct FileHandleTraits {
-  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-};
-
 template <typename Traits>
 class UniqueHandle {
  public:
+  using Type = typename Traits::Type;
+
   UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+  explicit UniqueHandle(Type held) : value(held) {}
   ~UniqueHandle() { Reset(); }
 
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
+  UniqueHandle(UniqueHandle&& other) noexcept : value(other.Release()) {}
   UniqueHandle& operator=(UniqueHandle&& other) noexcept {
     if (this != &other) Reset(other.Release());
     return *this;
   }
 
-  HANDLE Get() const { return handle_; }
-  bool IsValid() const { return handle_ != Traits::Invalid() && handle_ != nullptr; }
+  Type Get() const { return value; }
+  // Null is never a live resource, whatever a kind's "nothing" is.
+  bool IsValid() const { return value != Traits::Invalid() && value != Type{}; }
   explicit operator bool() const { return IsValid(); }
+  // For owners of typed pointers (mapped views).
+  Type operator->() const { return value; }
+  auto& operator*() const { return *value; }
 
-  HANDLE Release() { return std::exchange(handle_, Traits::Invalid()); }
-  void Reset(HANDLE handle = Traits::Invalid()) {
-    HANDLE old = std::exchange(handle_, handle);
-    if (old != Traits::Invalid() && old != nullptr) ::CloseHandle(old);
+  Type Release() { return std::exchange(value, Traits::Invalid()); }
+
+  // Frees what was held and takes `replacement`. The Win32 kinds' Close
+  // keeps the caller's GetLastError, so `owner.Reset(::CreateMutexA(...))`
+  // can still be followed by a look at ERROR_ALREADY_EXISTS.
+  void Reset(Type replacement = Traits::Invalid()) {
+    const Type old = std::exchange(value, replacement);
+    if (old != Traits::Invalid() && old != Type{}) Traits::Close(old);
+  }
+
+  // For calls that hand back what they open through an out-parameter:
+  // frees what was held and gives the place to receive the new one.
+  Type* Put() {
+    Reset();
+    return &value;
   }
 
  private:
-  HANDLE handle_ = Traits::Invalid();
+  Type value = Traits::Invalid();
 };
-
-// Mutexes, events, sections, threads: NULL on failure.
-using UniqueKernelHandle = UniqueHandle<NullHandleTraits>;
-// Files and pipes opened with CreateFile: INVALID_HANDLE_VALUE on failure.
-using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 
 }  // namespace lptlcd

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "common/win32_handles.h"
+
 namespace lptlcd {
 
 // {00873FDF-61A8-11D1-AA5E-00C04FB1728B}
@@ -30,18 +32,19 @@ extern DevicePathBuffer devicePath;
 constexpr std::size_t kMaxInterfacePathLength = kDevicePathSize - 1 - (sizeof kOutputPipeName - 1) - 1;
 
 // Opens one interface of the set: copies its path into `path` and opens it for
-// reading and writing. Returns the handle, or INVALID_HANDLE_VALUE.
-HANDLE OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData, DevicePathBuffer& path);
+// reading and writing. An empty owner when it does not open.
+UniqueFileHandle OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                               DevicePathBuffer& path);
 
 // The first present interface of the class that opens; its path is left in
-// `path`. INVALID_HANDLE_VALUE when none does.
-HANDLE OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer& path);
+// `path`. An empty owner when none does.
+UniqueFileHandle OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer& path);
 
 // True when an interface of the class opens; its path is left in `path`.
 bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path);
 
 // Finds the display and opens the named pipe below its interface path.
-HANDLE OpenDevicePipe(const char* pipeName);
+UniqueFileHandle OpenDevicePipe(const char* pipeName);
 
 // The search reports on standard output; tests that read the messages back
 // point it elsewhere.

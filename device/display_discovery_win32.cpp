@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "common/unique_handle.h"
+#include "common/unique_dev_info.h"
 
 namespace lptlcd {
 
@@ -42,26 +42,28 @@ void Report(const char* format, Args... args) {
 // only for a broken set; the search goes on past such an index, but not forever.
 constexpr DWORD kMaxInterfaceIndex = 4096;
 
-HANDLE OpenForReadWrite(const char* path) {
-  return ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_EXISTING, 0, nullptr);
+UniqueFileHandle OpenForReadWrite(const char* path) {
+  return UniqueFileHandle(::CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
 }
 
 }  // namespace
 
 void SetDiscoveryMessageStream(std::FILE* stream) { messageStream = stream; }
 
-HANDLE OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData, DevicePathBuffer& path) {
+UniqueFileHandle OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData,
+                               DevicePathBuffer& path) {
   DWORD required = 0;
   ::SetupDiGetDeviceInterfaceDetailA(set, interfaceData, nullptr, 0, &required, nullptr);
-  if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return INVALID_HANDLE_VALUE;
+  if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return UniqueFileHandle();
 
   // Owned here so that every way out frees it.
   std::unique_ptr<std::uint8_t[]> record(new std::uint8_t[required]());
   auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(record.get());
   detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
   if (!::SetupDiGetDeviceInterfaceDetailA(set, interfaceData, detail, required, nullptr, nullptr)) {
-    return INVALID_HANDLE_VALUE;
+    return UniqueFileHandle();
   }
 
   // Never trust the record to be terminated inside its own size.
@@ -73,52 +75,49 @@ HANDLE OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData, Devi
     const int shown = static_cast<int>(length);
     Report("Attempting to open %.*s\n", shown, detail->DevicePath);
     Report("FAILED to open %.*s\n", shown, detail->DevicePath);
-    return INVALID_HANDLE_VALUE;
+    return UniqueFileHandle();
   }
   std::memcpy(path, detail->DevicePath, length);
   path[length] = '\0';
 
   Report("Attempting to open %s\n", path);
-  const HANDLE handle = OpenForReadWrite(path);
-  if (handle == INVALID_HANDLE_VALUE) Report("FAILED to open %s\n", path);
-  return handle;
+  UniqueFileHandle opened = OpenForReadWrite(path);
+  if (!opened) Report("FAILED to open %s\n", path);
+  return opened;
 }
 
-HANDLE OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer& path) {
-  const HDEVINFO set = ::SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr,
-                                              DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+UniqueFileHandle OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer& path) {
+  const UniqueDevInfo set(::SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr,
+                                                 DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  if (!set) return UniqueFileHandle();
 
-  HANDLE handle = INVALID_HANDLE_VALUE;
   for (DWORD index = 0; index < kMaxInterfaceIndex; ++index) {
     SP_DEVICE_INTERFACE_DATA interfaceData = {};
     interfaceData.cbSize = sizeof interfaceData;
-    if (::SetupDiEnumDeviceInterfaces(set, nullptr, interfaceClass, index, &interfaceData)) {
-      handle = OpenInterface(set, &interfaceData, path);
-      if (handle != INVALID_HANDLE_VALUE) break;
+    if (::SetupDiEnumDeviceInterfaces(set.Get(), nullptr, interfaceClass, index, &interfaceData)) {
+      UniqueFileHandle opened = OpenInterface(set.Get(), &interfaceData, path);
+      if (opened) return opened;
     } else if (::GetLastError() == ERROR_NO_MORE_ITEMS) {
       break;
     }
   }
-  ::SetupDiDestroyDeviceInfoList(set);
-  return handle;
+  return UniqueFileHandle();
 }
 
 bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path) {
-  // Opened only to prove that it can be.
-  const UniqueFileHandle opened(OpenFirstInterface(interfaceClass, path));
-  return opened.IsValid();
+  // Opened only to prove that it can be; closed again at once.
+  return OpenFirstInterface(interfaceClass, path).IsValid();
 }
 
-HANDLE OpenDevicePipe(const char* pipeName) {
+UniqueFileHandle OpenDevicePipe(const char* pipeName) {
   if (!GetUsbDeviceFileName(&DisplayInterfaceGuid, devicePath)) {
     Report("Failed to GetUsbDeviceFileName\n");
-    return INVALID_HANDLE_VALUE;
+    return UniqueFileHandle();
   }
   const std::size_t pathLength = std::strlen(devicePath);
   const std::size_t nameLength = std::strlen(pipeName);
   // Checked again here for pipe names other than the display's own.
-  if (pathLength + 1 + nameLength + 1 > kDevicePathSize) return INVALID_HANDLE_VALUE;
+  if (pathLength + 1 + nameLength + 1 > kDevicePathSize) return UniqueFileHandle();
   devicePath[pathLength] = '\\';
   std::memcpy(devicePath + pathLength + 1, pipeName, nameLength + 1);
   return OpenForReadWrite(devicePath);

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/unique_handle.h"
+
 namespace lptlcd {
 
 using PipeHandle = void*;
@@ -18,5 +20,14 @@ inline PipeHandle InvalidPipeHandle() { return reinterpret_cast<PipeHandle>(~std
 bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size);
 
 void ClosePipe(PipeHandle pipe);
+
+struct PipeTraits {
+  using Type = PipeHandle;
+  static Type Invalid() { return InvalidPipeHandle(); }
+  static void Close(Type pipe) { ClosePipe(pipe); }
+};
+
+// An open output pipe, closed when its owner goes.
+using UniquePipe = UniqueHandle<PipeTraits>;
 
 }  // namespace lptlcd

@@ -19,9 +19,8 @@ class PacketCapture {
   PacketCapture(const PacketCapture&) = delete;
   PacketCapture& operator=(const PacketCapture&) = delete;
 
-  // A new handle to the write end; whoever receives it owns it (the device
-  // closes its pipe when destroyed).
-  PipeHandle OpenWriter();
+  // A new handle to the write end, for a device to own.
+  UniquePipe OpenWriter();
 
   // The reading side goes away, as an unplugged display's pipe does: every
   // later write fails.

@@ -29,7 +29,7 @@ PacketCapture::PacketCapture(bool discard) : state_(new State{discard, false, {}
 void PacketCapture::Disconnect() { state_->disconnected = true; }
 PacketCapture::~PacketCapture() = default;
 
-PipeHandle PacketCapture::OpenWriter() { return state_.get(); }
+UniquePipe PacketCapture::OpenWriter() { return UniquePipe(state_.get()); }
 
 std::vector<std::uint8_t> PacketCapture::TakeBytes() { return std::exchange(state_->bytes, {}); }
 

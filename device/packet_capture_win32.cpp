@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "common/unique_handle.h"
+#include "common/win32_handles.h"
 #include "device/packet_capture.h"
 
 namespace lptlcd {
@@ -33,16 +33,16 @@ PacketCapture::PacketCapture(bool discard) : state_(new State) {
 
 PacketCapture::~PacketCapture() = default;
 
-PipeHandle PacketCapture::OpenWriter() {
+UniquePipe PacketCapture::OpenWriter() {
   if (state_->discard) {
     // A null sink that WriteFile accepts: the NUL device.
-    return ::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
+    return UniquePipe(::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
   }
-  HANDLE duplicate = nullptr;
+  UniquePipe duplicate;
   if (!::DuplicateHandle(::GetCurrentProcess(), state_->writeEnd.Get(), ::GetCurrentProcess(),
-                         &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    return InvalidPipeHandle();
+                         duplicate.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return UniquePipe();
   }
   return duplicate;
 }

@@ -1,15 +1,15 @@
 #include "device/usb_display_device.h"
 
 #include <cstring>
+#include <utility>
 
 namespace lptlcd {
 
-UsbDisplayDevice::UsbDisplayDevice(PipeHandle pipe)
-    : outputPipe(pipe), isOpen(pipe != InvalidPipeHandle() && pipe != nullptr) {}
+UsbDisplayDevice::UsbDisplayDevice(UniquePipe pipe)
+    : outputPipe(std::move(pipe)), isOpen(outputPipe.IsValid()) {}
 
-UsbDisplayDevice::~UsbDisplayDevice() {
-  if (isOpen) ClosePipe(outputPipe);
-}
+// The pipe's owner closes it, if it was ever opened.
+UsbDisplayDevice::~UsbDisplayDevice() = default;
 
 std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t value,
                                           const std::uint8_t* data, std::uint8_t count) {
@@ -21,7 +21,7 @@ std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t val
   if (carried != 0) std::memcpy(packet + 2, data, carried);
   // A failed write is not retried, and does not change what the operation
   // returns: the display's state is the emulator's to keep. It is only noted.
-  lastWriteFailed = !WriteToPipe(outputPipe, packet, sizeof packet);
+  lastWriteFailed = !WriteToPipe(outputPipe.Get(), packet, sizeof packet);
   if (lastWriteFailed) ++failedWrites;
   return carried;
 }

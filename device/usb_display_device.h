@@ -37,8 +37,8 @@ class UsbDisplayDevice {
   UsbDisplayDevice();
 #endif
   // Over a pipe that is already open; the device owns it from now on.
-  // An invalid handle gives a device that is not open.
-  explicit UsbDisplayDevice(PipeHandle outputPipe);
+  // An empty owner gives a device that is not open.
+  explicit UsbDisplayDevice(UniquePipe outputPipe);
   virtual ~UsbDisplayDevice();
 
   UsbDisplayDevice(const UsbDisplayDevice&) = delete;
@@ -70,7 +70,7 @@ class UsbDisplayDevice {
   std::uint32_t FailedWrites() const { return failedWrites; }
 
  private:
-  PipeHandle outputPipe;
+  UniquePipe outputPipe;  // closed with the device
   std::uint8_t packet[kPacketSize] = {};
   bool isOpen = false;
   bool lastWriteFailed = false;

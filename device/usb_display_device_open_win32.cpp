@@ -5,8 +5,9 @@
 
 namespace lptlcd {
 
-// The pipe-taking constructor treats INVALID_HANDLE_VALUE as "not open" and
-// starts with a zeroed packet.
-UsbDisplayDevice::UsbDisplayDevice() : UsbDisplayDevice(OpenDevicePipe(kOutputPipeName)) {}
+// The pipe-taking constructor takes an empty owner as "not open" and starts
+// with a zeroed packet.
+UsbDisplayDevice::UsbDisplayDevice()
+    : UsbDisplayDevice(UniquePipe(OpenDevicePipe(kOutputPipeName).Release())) {}
 
 }  // namespace lptlcd

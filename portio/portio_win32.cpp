@@ -7,7 +7,7 @@
 #include <new>
 
 #include "portio/parallel_port.h"
-#include "tools/producer/ring_producer.h"
+#include "portio/ring_producer.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "common/lcd_types.h"
-#include "common/unique_handle.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd {
 

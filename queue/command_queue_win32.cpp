@@ -3,18 +3,12 @@
 #include <algorithm>
 #include <iterator>
 
+#include "common/locks.h"
+
 namespace lptlcd {
 
-namespace {
-
-// A mutex abandoned by a thread that died holding it is owned all the same;
+// A lock abandoned by a thread that died holding it is owned all the same:
 // the queue's fields are only ever changed a whole entry at a time.
-bool Acquire(HANDLE mutex) {
-  const DWORD result = ::WaitForSingleObject(mutex, INFINITE);
-  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
-}
-
-}  // namespace
 
 bool Init(CommandQueue& queue) {
   queue.lock.Reset(::CreateMutexA(nullptr, TRUE, nullptr));
@@ -29,7 +23,8 @@ bool Init(CommandQueue& queue) {
 }
 
 void Enqueue(CommandQueue& queue, LcdCommand command) {
-  if (!Acquire(queue.lock.Get())) {
+  const MutexLock lock = AcquireMutex(queue.lock.Get(), INFINITE);
+  if (!lock) {
     queue.dropped.fetch_add(1);
     return;
   }
@@ -43,17 +38,16 @@ void Enqueue(CommandQueue& queue, LcdCommand command) {
     queue.count.fetch_add(1);
     ::SetEvent(queue.event.Get());
   }
-  ::ReleaseMutex(queue.lock.Get());
 }
 
 TakeResult TakeOne(CommandQueue& queue, LcdCommand& command) {
   if (queue.count.load() == 0) return TakeResult::kEmpty;
-  if (!Acquire(queue.lock.Get())) return TakeResult::kLockFailed;
+  const MutexLock lock = AcquireMutex(queue.lock.Get(), INFINITE);
+  if (!lock) return TakeResult::kLockFailed;
   command = queue.storage[queue.readIndex];
   ++queue.readIndex;
   queue.count.fetch_sub(1);
   queue.taken.fetch_add(1);
-  ::ReleaseMutex(queue.lock.Get());
   return TakeResult::kTaken;
 }
 

@@ -13,7 +13,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "common/unique_handle.h"
+#include "common/locks.h"
+#include "common/win32_handles.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "queue/command_queue.h"
@@ -45,12 +46,11 @@ class StampingEmulator : public CharacterLcdEmulator {
   void Flush() override {
     const double now = Now();
     const double executed = executedAt.exchange(0.0);
-    ::EnterCriticalSection(&lock);
+    const auto held = lock.Hold();
     flushes.push_back(now);
     if (executed != 0.0) commandToFlush.push_back(now - executed);
-    ::LeaveCriticalSection(&lock);
   }
-  CRITICAL_SECTION lock;
+  lptlcd::CriticalSection lock;
   std::vector<double> flushes;
   std::vector<double> commandToFlush;
   std::atomic<double> executedAt{0.0};
@@ -91,9 +91,8 @@ void Phase(const char* title, DWORD milliseconds) {
     std::printf("cannot create the queue's lock and event\n");
     std::exit(1);
   }
-  lptlcd::UsbDisplayDevice device(lptlcd::InvalidPipeHandle());  // sends nothing
+  lptlcd::UsbDisplayDevice device{lptlcd::UniquePipe()};  // sends nothing
   StampingEmulator emulator(&device);
-  ::InitializeCriticalSection(&emulator.lock);
   Worker worker{queue, &emulator};
   const lptlcd::UniqueKernelHandle thread(::CreateThread(nullptr, 0, &RunWorker, &worker, 0, nullptr));
 
@@ -115,7 +114,6 @@ void Phase(const char* title, DWORD milliseconds) {
   std::printf("%s\n", title);
   PrintFigures("gap between idle flushes", gaps);
   PrintFigures("command to its flush", emulator.commandToFlush);
-  ::DeleteCriticalSection(&emulator.lock);
   delete queue;
 }
 

@@ -135,7 +135,7 @@ TEST(DisplayWriteWatch, SaysOnceThatWritesFailNotOncePerLostPacket) {
 }
 
 TEST(ClosedDevice, SendsNothingAndReportsFailure) {
-  UsbDisplayDevice device(InvalidPipeHandle());
+  UsbDisplayDevice device{UniquePipe()};
   const std::uint8_t data[6] = {1, 2, 3, 4, 5, 6};
   EXPECT_FALSE(device.IsOpen());
   EXPECT_EQ(device.SendPacket(0x02, 1, data, 1), 0);

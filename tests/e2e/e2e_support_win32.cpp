@@ -6,7 +6,7 @@
 
 #include "capture/port_write_decoder.h"
 #include "capture/port_write_ring.h"
-#include "common/unique_handle.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd::test {
 
@@ -68,11 +68,8 @@ std::string TextCarriedBy(const std::vector<std::string>& packets) {
 int PendingInRing() {
   UniqueKernelHandle section(::OpenFileMappingA(FILE_MAP_READ, FALSE, kRingSectionName));
   if (!section) return -1;
-  void* view = ::MapViewOfFile(section.Get(), FILE_MAP_READ, 0, 0, kRingSectionBytes);
-  if (view == nullptr) return -1;
-  const int count = static_cast<const PortWriteRing*>(view)->count;
-  ::UnmapViewOfFile(view);
-  return count;
+  const UniqueMappedView<PortWriteRing> view = MapView<PortWriteRing>(section.Get(), FILE_MAP_READ);
+  return view ? view->count : -1;
 }
 
 }  // namespace lptlcd::test

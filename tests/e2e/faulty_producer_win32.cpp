@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "capture/ring_objects.h"
+#include "capture/ring_records.h"
+#include "common/locks.h"
 #include "tools/producer/lcd_script.h"
 
 namespace {
@@ -34,18 +36,17 @@ int HoldLock(lptlcd::RingObjects& objects, const std::string& script) {
   std::vector<lptlcd::ScriptStep> steps;
   std::string error;
   if (!lptlcd::ParseLcdScript(in, lptlcd::Waveform::kNormal, steps, error)) return Fail(error.c_str());
-  const DWORD locked = ::WaitForSingleObject(objects.mutex.Get(), INFINITE);
-  if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) return Fail("cannot take the ring's mutex");
-  lptlcd::PortWriteRing& ring = *objects.view.Ring();
+  lptlcd::MutexLock lock = lptlcd::AcquireMutex(objects.mutex.Get(), INFINITE);
+  if (!lock) return Fail("cannot take the ring's mutex");
   std::size_t added = 0;
   for (const lptlcd::ScriptStep& step : steps) {
-    for (lptlcd::PortWriteRecord record : step.records) {
-      if (ring.count == 65535) return Fail("the ring is full");
-      ring.records[static_cast<std::uint16_t>(ring.readIndex + ring.count)] = record;
-      ++ring.count;
-      ++added;
-    }
+    const std::size_t stored =
+        lptlcd::AppendRecords(*objects.view, step.records.data(), step.records.size());
+    added += stored;
+    if (stored != step.records.size()) return Fail("the ring is full");
   }
+  // The count is raised, and no signal comes: the program learns of these
+  // records only from the next producer.
   std::printf("faulty_producer: added %zu records and holds the lock\n", added);
   std::fflush(stdout);
   ::Sleep(INFINITE);
@@ -54,9 +55,9 @@ int HoldLock(lptlcd::RingObjects& objects, const std::string& script) {
 
 int Garbage(lptlcd::RingObjects& objects, unsigned seed) {
   std::mt19937 random(seed);
-  const DWORD locked = ::WaitForSingleObject(objects.mutex.Get(), INFINITE);
-  if (locked != WAIT_OBJECT_0 && locked != WAIT_ABANDONED) return Fail("cannot take the ring's mutex");
-  lptlcd::PortWriteRing& ring = *objects.view.Ring();
+  lptlcd::MutexLock lock = lptlcd::AcquireMutex(objects.mutex.Get(), INFINITE);
+  if (!lock) return Fail("cannot take the ring's mutex");
+  lptlcd::PortWriteRing& ring = *objects.view;
   for (lptlcd::PortWriteRecord& record : ring.records) {
     record = static_cast<lptlcd::PortWriteRecord>(random());
   }
@@ -71,7 +72,7 @@ int Garbage(lptlcd::RingObjects& objects, unsigned seed) {
   std::printf("faulty_producer: left 65535 garbage records from index %u\n",
               static_cast<unsigned>(ring.readIndex));
   std::fflush(stdout);
-  ::ReleaseMutex(objects.mutex.Get());
+  lock.Release();
   ::SetEvent(objects.event.Get());
   return 0;
 }

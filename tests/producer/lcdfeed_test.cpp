@@ -7,7 +7,7 @@
 #include "decoded.h"
 #include "ring_view_win32.h"
 #include "tools/producer/flood_pattern.h"
-#include "tools/producer/ring_producer.h"
+#include "portio/ring_producer.h"
 
 namespace lptlcd {
 namespace {
@@ -39,7 +39,7 @@ class LcdfeedTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
     // Keeps the objects alive between lcdfeed's runs, as lptlcd would.
-    ASSERT_TRUE(keeper_.Open()) << keeper_.LastError();
+    ASSERT_TRUE(keeper_.Open()) << keeper_.LastFailure().call;
     view_ = std::make_unique<RingView>();
     ASSERT_TRUE(view_->IsOpen());
   }

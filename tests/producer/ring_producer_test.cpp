@@ -1,4 +1,4 @@
-#include "tools/producer/ring_producer.h"
+#include "portio/ring_producer.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ class RingProducerTest : public ::testing::Test {
 
 TEST_F(RingProducerTest, CreatesTheObjectsWhenNobodyHasThem) {
   RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   EXPECT_TRUE(producer.CreatedSection());
   RingView view;
   ASSERT_TRUE(view.IsOpen());
@@ -38,14 +38,14 @@ TEST_F(RingProducerTest, CreatesTheObjectsWhenNobodyHasThem) {
   EXPECT_EQ(view.Ring().count, 0);
   // A second producer meets the same objects.
   RingProducer second;
-  ASSERT_TRUE(second.Open()) << second.LastError();
+  ASSERT_TRUE(second.Open()) << second.LastFailure().call;
   EXPECT_FALSE(second.CreatedSection());
 }
 
 
 TEST_F(RingProducerTest, LeavesTheMutexFreeForTheProgram) {
   RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   RingView view;
   ASSERT_TRUE(view.IsOpen());
   EXPECT_TRUE(MutexIsFree(view.Mutex()));
@@ -53,7 +53,7 @@ TEST_F(RingProducerTest, LeavesTheMutexFreeForTheProgram) {
 
 TEST_F(RingProducerTest, StoresAfterThePendingRecordsAndSignals) {
   RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   RingView view;
   ASSERT_TRUE(view.IsOpen());
   view.Reset(100, 3);
@@ -70,7 +70,7 @@ TEST_F(RingProducerTest, StoresAfterThePendingRecordsAndSignals) {
 
 TEST_F(RingProducerTest, WrapsAroundTheEndOfTheRing) {
   RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   RingView view;
   ASSERT_TRUE(view.IsOpen());
   view.Reset(65533, 1);
@@ -90,7 +90,7 @@ TEST_F(RingProducerTest, FullRingGivesUpWithoutOverwriting) {
   RingProducerOptions options;
   options.giveUpMs = 100;
   RingProducer producer(options);
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   RingView view;
   ASSERT_TRUE(view.IsOpen());
   PortWriteRing& ring = view.Ring();
@@ -116,7 +116,7 @@ TEST_F(RingProducerTest, WaitsForTheProgramToMakeRoom) {
   // Far more than the ring holds, against a consumer that pauses between
   // passes: every record arrives, once, in order.
   RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   RingView view;
   ASSERT_TRUE(view.IsOpen());
   const Records records = Sequence(250000, 0x0100);
@@ -147,7 +147,7 @@ DWORD WINAPI AppendOneByOne(void* param) {
 
 TEST_F(RingProducerTest, ThreadsOfOneProcessShareAProducer) {
   RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   RingView view;
   ASSERT_TRUE(view.IsOpen());
   DrainingThread consumer(view);
@@ -189,7 +189,7 @@ TEST_F(RingProducerTest, MutexHeldTooLongMakesAppendGiveUp) {
   RingProducerOptions options;
   options.giveUpMs = 100;
   RingProducer producer(options);
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   RingView view;
   ASSERT_TRUE(view.IsOpen());
   MutexHolder holder{view.Mutex()};
@@ -207,7 +207,7 @@ TEST_F(RingProducerTest, MutexHeldTooLongMakesAppendGiveUp) {
 
 TEST_F(RingProducerTest, AbandonedMutexIsTakenOver) {
   RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   RingView view;
   ASSERT_TRUE(view.IsOpen());
   MutexHolder holder{view.Mutex()};
@@ -227,7 +227,7 @@ TEST_F(RingProducerTest, WaitDrainedGivesUpWhenNobodyConsumes) {
   RingProducerOptions options;
   options.giveUpMs = 100;
   RingProducer producer(options);
-  ASSERT_TRUE(producer.Open()) << producer.LastError();
+  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
   RingView view;
   ASSERT_TRUE(view.IsOpen());
   const Records records{0x7841};

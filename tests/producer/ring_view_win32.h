@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "capture/port_write_ring.h"
-#include "common/unique_handle.h"
+#include "capture/ring_records.h"
+#include "common/locks.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd::test {
 
@@ -18,18 +20,10 @@ class RingView {
     mutex_.Reset(::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kRingMutexName));
     event_.Reset(::OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, kRingEventName));
     section_.Reset(::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kRingSectionName));
-    if (section_) {
-      ring_ = static_cast<PortWriteRing*>(
-          ::MapViewOfFile(section_.Get(), FILE_MAP_ALL_ACCESS, 0, 0, kRingSectionBytes));
-    }
+    if (section_) ring_ = MapView<PortWriteRing>(section_.Get(), FILE_MAP_ALL_ACCESS);
   }
-  ~RingView() {
-    if (ring_ != nullptr) ::UnmapViewOfFile(ring_);
-  }
-  RingView(const RingView&) = delete;
-  RingView& operator=(const RingView&) = delete;
 
-  bool IsOpen() const { return mutex_ && event_ && ring_ != nullptr; }
+  bool IsOpen() const { return mutex_ && event_ && ring_; }
   PortWriteRing& Ring() { return *ring_; }
   HANDLE Mutex() const { return mutex_.Get(); }
   HANDLE Event() const { return event_.Get(); }
@@ -37,23 +31,19 @@ class RingView {
   // Sets the ring as if the program had consumed up to readIndex and left
   // `count` records pending.
   void Reset(std::uint16_t readIndex, std::uint16_t count) {
-    ::WaitForSingleObject(mutex_.Get(), INFINITE);
-    ring_->readIndex = readIndex;
-    ring_->count = count;
-    ::ReleaseMutex(mutex_.Get());
+    {
+      const MutexLock lock = AcquireMutex(mutex_.Get(), INFINITE);
+      ring_->readIndex = readIndex;
+      ring_->count = count;
+    }
     ::ResetEvent(event_.Get());
   }
 
   // One pass of the program's capture loop, without waiting for the event.
   std::vector<PortWriteRecord> Drain() {
-    std::vector<PortWriteRecord> out;
-    ::WaitForSingleObject(mutex_.Get(), INFINITE);
-    while (ring_->count != 0) {
-      out.push_back(ring_->records[ring_->readIndex]);
-      ring_->readIndex = static_cast<std::uint16_t>(ring_->readIndex + 1);
-      ring_->count = static_cast<std::uint16_t>(ring_->count - 1);
-    }
-    ::ReleaseMutex(mutex_.Get());
+    std::vector<PortWriteRecord> out(kRingMaxPending);
+    const MutexLock lock = AcquireMutex(mutex_.Get(), INFINITE);
+    out.resize(TakeRecords(*ring_, out.data(), out.size()));
     return out;
   }
 
@@ -63,7 +53,7 @@ class RingView {
   UniqueKernelHandle mutex_;
   UniqueKernelHandle event_;
   UniqueKernelHandle section_;
-  PortWriteRing* ring_ = nullptr;
+  UniqueMappedView<PortWriteRing> ring_;
 };
 
 // True when no process holds the ring's section.

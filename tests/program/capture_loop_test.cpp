@@ -12,7 +12,8 @@
 
 #include "capture/capture_loop.h"
 #include "capture/port_write_decoder.h"
-#include "capture/ring_drain.h"
+#include "capture/ring_records.h"
+#include "common/locks.h"
 #include "capture/ring_objects.h"
 #include "win32_test_support.h"
 
@@ -24,18 +25,9 @@ struct LoggingDecoder {
   PortWriteDecoder decoder{[this](LcdCommand command) { commands.push_back(command); }};
 };
 
-std::unique_ptr<PortWriteRing> EmptyRing() {
-  auto ring = std::make_unique<PortWriteRing>();
-  std::memset(ring.get(), 0, sizeof(PortWriteRing));
-  return ring;
-}
-
 // Adds records the way the producer does: right after the pending ones.
 void Produce(PortWriteRing& ring, const std::vector<PortWriteRecord>& records) {
-  for (PortWriteRecord record : records) {
-    ring.records[static_cast<std::uint16_t>(ring.readIndex + ring.count)] = record;
-    ring.count = static_cast<std::uint16_t>(ring.count + 1);
-  }
+  AppendRecords(ring, records.data(), records.size());
 }
 
 const std::vector<PortWriteRecord> kCharacterA = {0x7841, 0x7A04, 0x7A05, 0x7A04};
@@ -46,102 +38,11 @@ CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder
                            DWORD eventTimeoutMs,
                            std::size_t maxRecords = std::numeric_limits<std::size_t>::max()) {
   if (::WaitForSingleObject(objects.event.Get(), eventTimeoutMs) == WAIT_TIMEOUT) {
-    return {CapturePass::kNoSignal, 0, false, 0};
+    CapturePass nothing;
+    nothing.outcome = CapturePass::Outcome::kNoSignal;
+    return nothing;
   }
   return DrainPass(objects, decoder, maxRecords);
-}
-
-// What a drain pass does with the ring: take the records out, then decode them.
-std::size_t DrainRing(PortWriteRing& ring, PortWriteDecoder& decoder,
-                      std::size_t maxRecords = 65536) {
-  std::vector<PortWriteRecord> taken(65536);
-  const std::size_t count = TakeRecords(ring, taken.data(), maxRecords);
-  for (std::size_t i = 0; i < count; ++i) decoder.Decode(taken[i]);
-  return count;
-}
-
-TEST(DrainRingTest, NothingPendingDecodesNothing) {
-  auto ring = EmptyRing();
-  ring->readIndex = 17;
-  LoggingDecoder log;
-  EXPECT_EQ(0u, DrainRing(*ring, log.decoder));
-  EXPECT_TRUE(log.commands.empty());
-  EXPECT_EQ(17, ring->readIndex);
-  EXPECT_EQ(0, ring->count);
-}
-
-TEST(DrainRingTest, ConsumesEveryPendingRecordInOrder) {
-  auto ring = EmptyRing();
-  ring->writeIndex = 0xBEEF;  // the producer's own: never read or written here
-  // Data 0x41 must be latched before the edge: out of order it would be 0x100.
-  Produce(*ring, {0x7841, 0x7A05, 0x7A04});
-  LoggingDecoder log;
-  EXPECT_EQ(3u, DrainRing(*ring, log.decoder));
-  EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
-  EXPECT_EQ(3, ring->readIndex);
-  EXPECT_EQ(0, ring->count);
-  EXPECT_EQ(0xBEEF, ring->writeIndex);
-}
-
-TEST(DrainRingTest, ReadIndexWrapsFromTheLastRecordToTheFirst) {
-  auto ring = EmptyRing();
-  ring->readIndex = 65535;
-  Produce(*ring, kCharacterA);
-  EXPECT_EQ(0x7841, ring->records[65535]);
-  EXPECT_EQ(0x7A04, ring->records[0]);
-  LoggingDecoder log;
-  EXPECT_EQ(4u, DrainRing(*ring, log.decoder));
-  EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
-  EXPECT_EQ(3, ring->readIndex);
-  EXPECT_EQ(0, ring->count);
-}
-
-TEST(DrainRingTest, OtherSelectorsAreConsumedToo) {
-  auto ring = EmptyRing();
-  ring->readIndex = 40;
-  Produce(*ring, {0x7855, 0x7900, 0x7B01, 0x0001, 0x7A05});
-  LoggingDecoder log;
-  EXPECT_EQ(5u, DrainRing(*ring, log.decoder));
-  // The foreign records changed neither the latch nor the strobe.
-  EXPECT_EQ((std::vector<LcdCommand>{0x155}), log.commands);
-  EXPECT_EQ(45, ring->readIndex);
-  EXPECT_EQ(0, ring->count);
-}
-
-TEST(DrainRingTest, FullRingIsDrainedInOnePass) {
-  auto ring = EmptyRing();
-  ring->readIndex = 12345;
-  std::vector<PortWriteRecord> records;
-  for (int i = 0; i < 65535 / 3; ++i) {
-    records.push_back(MakeRecord(kDataRegisterSelector, static_cast<std::uint8_t>(i)));
-    records.push_back(0x7A05);
-    records.push_back(0x7A04);
-  }
-  Produce(*ring, records);
-  ASSERT_EQ(65535, ring->count);
-  LoggingDecoder log;
-  EXPECT_EQ(65535u, DrainRing(*ring, log.decoder));
-  ASSERT_EQ(65535u / 3, log.commands.size());
-  for (std::size_t i = 0; i < log.commands.size(); ++i) {
-    ASSERT_EQ(0x100 | (i & 0xFF), log.commands[i]) << "command " << i;
-  }
-  EXPECT_EQ(static_cast<std::uint16_t>(12345 + 65535), ring->readIndex);
-}
-
-TEST(DrainRingTest, StopsWhereTheQueueHasNoMoreRoomAndResumesThere) {
-  auto ring = EmptyRing();
-  ring->readIndex = 65534;
-  Produce(*ring, {0x7841, 0x7A05, 0x7A04, 0x7842, 0x7A05, 0x7A04});
-  LoggingDecoder log;
-  EXPECT_EQ(2u, DrainRing(*ring, log.decoder, 2));
-  EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
-  EXPECT_EQ(0, ring->readIndex);
-  EXPECT_EQ(4, ring->count);
-  EXPECT_EQ(0u, DrainRing(*ring, log.decoder, 0));
-  EXPECT_EQ(4u, DrainRing(*ring, log.decoder));
-  EXPECT_EQ((std::vector<LcdCommand>{0x141, 0x142}), log.commands);
-  EXPECT_EQ(4, ring->readIndex);
-  EXPECT_EQ(0, ring->count);
 }
 
 // Named objects of this test's own, so that nothing else in the prefix meets them.
@@ -162,11 +63,16 @@ class RingObjectsTest : public ::testing::Test {
     RunOnThread([&] {
       RingObjects producer;
       ASSERT_TRUE(CreateRingObjects(producer, names));
-      const DWORD locked = ::WaitForSingleObject(producer.mutex.Get(), INFINITE);
-      ASSERT_TRUE(locked == WAIT_OBJECT_0 || locked == WAIT_ABANDONED);
-      Produce(*producer.view.Ring(), records);
+      MutexLock lock = AcquireMutex(producer.mutex.Get(), INFINITE);
+      ASSERT_TRUE(lock);
+      Produce(*producer.view, records);
       ::SetEvent(producer.event.Get());
-      if (!dieHoldingMutex) ::ReleaseMutex(producer.mutex.Get());
+      // A guard always releases: a producer that dies holding the mutex
+      // takes it again, by hand, and ends without a word.
+      lock.Release();
+      if (dieHoldingMutex) {
+        ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(producer.mutex.Get(), 0));
+      }
     });
   }
 
@@ -177,7 +83,7 @@ class RingObjectsTest : public ::testing::Test {
 TEST_F(RingObjectsTest, CreatesAZeroedRingAndLeavesTheMutexFree) {
   RingObjects objects;
   ASSERT_TRUE(CreateRingObjects(objects, names));
-  const PortWriteRing& ring = *objects.view.Ring();
+  const PortWriteRing& ring = *objects.view.Get();
   EXPECT_EQ(0, ring.readIndex);
   EXPECT_EQ(0, ring.writeIndex);
   EXPECT_EQ(0, ring.count);
@@ -192,7 +98,7 @@ TEST_F(RingObjectsTest, OpensTheObjectsAProducerAlreadyHolds) {
   RingObjects producer;
   ASSERT_TRUE(CreateRingObjects(producer, names));
   ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(producer.mutex.Get(), 0));
-  Produce(*producer.view.Ring(), kCharacterA);
+  Produce(*producer.view.Get(), kCharacterA);
   ::SetEvent(producer.event.Get());
 
   RingObjects program;
@@ -200,18 +106,18 @@ TEST_F(RingObjectsTest, OpensTheObjectsAProducerAlreadyHolds) {
   RunOnThread([&] { created = CreateRingObjects(program, names); });
   ASSERT_TRUE(created);
   EXPECT_FALSE(MutexIsFree(program.mutex.Get()));  // still the producer's
-  EXPECT_EQ(4, program.view.Ring()->count);
+  EXPECT_EQ(4, program.view.Get()->count);
   ::ReleaseMutex(producer.mutex.Get());
 
   LoggingDecoder log;
   CapturePass pass{};
   RunOnThread([&] { pass = RunCapturePass(program, log.decoder, kGenerousMs); });
-  EXPECT_EQ(CapturePass::kDrained, pass.outcome);
+  EXPECT_EQ(CapturePass::Outcome::kDrained, pass.outcome);
   EXPECT_EQ(4u, pass.records);
   EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
   // The producer sees the ring consumed through its own view.
-  EXPECT_EQ(0, producer.view.Ring()->count);
-  EXPECT_EQ(4, producer.view.Ring()->readIndex);
+  EXPECT_EQ(0, producer.view.Get()->count);
+  EXPECT_EQ(4, producer.view.Get()->readIndex);
 }
 
 TEST_F(RingObjectsTest, NameTakenByAnotherKindOfObjectFails) {
@@ -235,7 +141,7 @@ TEST_F(RingObjectsTest, SignalWithNothingPendingTakesAndReleasesTheMutex) {
   ::SetEvent(objects.event.Get());
   LoggingDecoder log;
   const CapturePass pass = RunCapturePass(objects, log.decoder, kGenerousMs);
-  EXPECT_EQ(CapturePass::kDrained, pass.outcome);
+  EXPECT_EQ(CapturePass::Outcome::kDrained, pass.outcome);
   EXPECT_EQ(0u, pass.records);
   EXPECT_TRUE(log.commands.empty());
   EXPECT_TRUE(MutexIsFree(objects.mutex.Get()));
@@ -247,14 +153,14 @@ TEST_F(RingObjectsTest, RecordsAddedUnderOneSignalAreConsumedInOnePass) {
   ProduceOnThread({0x7841, 0x7A05, 0x7A04});
   LoggingDecoder log;
   const CapturePass pass = RunCapturePass(objects, log.decoder, kGenerousMs);
-  EXPECT_EQ(CapturePass::kDrained, pass.outcome);
+  EXPECT_EQ(CapturePass::Outcome::kDrained, pass.outcome);
   EXPECT_EQ(3u, pass.records);
   EXPECT_FALSE(pass.abandoned);
   EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
-  EXPECT_EQ(0, objects.view.Ring()->count);
-  EXPECT_EQ(3, objects.view.Ring()->readIndex);
+  EXPECT_EQ(0, objects.view.Get()->count);
+  EXPECT_EQ(3, objects.view.Get()->readIndex);
   // The event was auto-reset by the pass.
-  EXPECT_EQ(CapturePass::kNoSignal, RunCapturePass(objects, log.decoder, 0).outcome);
+  EXPECT_EQ(CapturePass::Outcome::kNoSignal, RunCapturePass(objects, log.decoder, 0).outcome);
 }
 
 TEST_F(RingObjectsTest, PassLimitedByQueueRoomLeavesTheRestForTheNextPass) {
@@ -289,7 +195,7 @@ TEST_F(RingObjectsTest, RecordsAreDecodedWithTheRingReleased) {
 TEST_F(RingObjectsTest, APassTakesChunkAfterChunkUpToItsLimit) {
   RingObjects objects;
   ASSERT_TRUE(CreateRingObjects(objects, names));
-  objects.view.Ring()->readIndex = 60000;  // and across the ring's end
+  objects.view.Get()->readIndex = 60000;  // and across the ring's end
   std::vector<PortWriteRecord> records;
   for (int i = 0; i < 4000; ++i) {
     records.push_back(MakeRecord(kDataRegisterSelector, static_cast<std::uint8_t>(i)));
@@ -310,7 +216,7 @@ TEST_F(RingObjectsTest, APassTakesChunkAfterChunkUpToItsLimit) {
   for (std::size_t i = 0; i < log.commands.size(); ++i) {
     ASSERT_EQ(0x100 | (i & 0xFF), log.commands[i]) << "command " << i;
   }
-  EXPECT_EQ(static_cast<std::uint16_t>(60000 + 12000), objects.view.Ring()->readIndex);
+  EXPECT_EQ(static_cast<std::uint16_t>(60000 + 12000), objects.view.Get()->readIndex);
 }
 
 TEST_F(RingObjectsTest, RecordsOfSeveralSignalsAreTakenByTheFirstPass) {
@@ -327,12 +233,12 @@ TEST_F(RingObjectsTest, RecordsOfSeveralSignalsAreTakenByTheFirstPass) {
 TEST_F(RingObjectsTest, ReadIndexWrapsInTheSharedRing) {
   RingObjects objects;
   ASSERT_TRUE(CreateRingObjects(objects, names));
-  objects.view.Ring()->readIndex = 65535;
+  objects.view.Get()->readIndex = 65535;
   ProduceOnThread(kCharacterA);
   LoggingDecoder log;
   EXPECT_EQ(4u, RunCapturePass(objects, log.decoder, kGenerousMs).records);
   EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
-  EXPECT_EQ(3, objects.view.Ring()->readIndex);
+  EXPECT_EQ(3, objects.view.Get()->readIndex);
 }
 
 TEST_F(RingObjectsTest, ProducerThatDiedHoldingTheMutexDoesNotStopTheLoop) {
@@ -341,7 +247,7 @@ TEST_F(RingObjectsTest, ProducerThatDiedHoldingTheMutexDoesNotStopTheLoop) {
   ProduceOnThread(kCharacterA, /*dieHoldingMutex=*/true);
   LoggingDecoder log;
   const CapturePass pass = RunCapturePass(objects, log.decoder, kGenerousMs);
-  EXPECT_EQ(CapturePass::kDrained, pass.outcome);
+  EXPECT_EQ(CapturePass::Outcome::kDrained, pass.outcome);
   EXPECT_TRUE(pass.abandoned);
   EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
   EXPECT_TRUE(MutexIsFree(objects.mutex.Get()));
@@ -356,15 +262,15 @@ TEST_F(RingObjectsTest, ProducerThatDiedHoldingTheMutexDoesNotStopTheLoop) {
 TEST_F(RingObjectsTest, FailedMutexWaitLeavesTheRingAlone) {
   RingObjects objects;
   ASSERT_TRUE(CreateRingObjects(objects, names));
-  Produce(*objects.view.Ring(), kCharacterA);
+  Produce(*objects.view.Get(), kCharacterA);
   ::SetEvent(objects.event.Get());
   objects.mutex.Reset();  // a wait on no handle fails
   LoggingDecoder log;
   const CapturePass pass = RunCapturePass(objects, log.decoder, kGenerousMs);
-  EXPECT_EQ(CapturePass::kMutexFailed, pass.outcome);
+  EXPECT_EQ(CapturePass::Outcome::kMutexFailed, pass.outcome);
   EXPECT_TRUE(log.commands.empty());
-  EXPECT_EQ(4, objects.view.Ring()->count);
-  EXPECT_EQ(0, objects.view.Ring()->readIndex);
+  EXPECT_EQ(4, objects.view.Get()->count);
+  EXPECT_EQ(0, objects.view.Get()->readIndex);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/locks.h"
+#include "common/wait_until.h"
 #include "device/packet_capture.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
@@ -26,10 +28,7 @@ constexpr int kFlush = -1;
 class LoggingEmulator : public CharacterLcdEmulator {
  public:
   explicit LoggingEmulator(UsbDisplayDevice* display)
-      : CharacterLcdEmulator(display, 20, 2), changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
-    ::InitializeCriticalSection(&lock_);
-  }
-  ~LoggingEmulator() override { ::DeleteCriticalSection(&lock_); }
+      : CharacterLcdEmulator(display, 20, 2), changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
   void Execute(LcdCommand command) override {
     Log(command);
@@ -41,37 +40,30 @@ class LoggingEmulator : public CharacterLcdEmulator {
   }
 
   std::vector<int> Steps() const {
-    ::EnterCriticalSection(&lock_);
-    std::vector<int> copy = steps_;
-    ::LeaveCriticalSection(&lock_);
-    return copy;
+    const auto held = lock_.Hold();
+    return steps_;
   }
 
   // Waits until done(commands executed, flushes) holds.
   template <typename Predicate>
   bool WaitUntil(Predicate done) {
-    const ULONGLONG deadline = ::GetTickCount64() + kGenerousMs;
-    for (;;) {
-      ::EnterCriticalSection(&lock_);
-      const bool met = done(executed_, flushes_);
-      ::LeaveCriticalSection(&lock_);
-      if (met) return true;
-      const ULONGLONG now = ::GetTickCount64();
-      if (now >= deadline) return false;
-      ::WaitForSingleObject(changed_.Get(), static_cast<DWORD>(deadline - now));
-    }
+    return lptlcd::WaitUntil(changed_.Get(), kGenerousMs, [&] {
+      const auto held = lock_.Hold();
+      return done(executed_, flushes_);
+    });
   }
 
  private:
   void Log(int step) {
-    ::EnterCriticalSection(&lock_);
-    steps_.push_back(step);
-    ++(step == kFlush ? flushes_ : executed_);
-    ::LeaveCriticalSection(&lock_);
+    {
+      const auto held = lock_.Hold();
+      steps_.push_back(step);
+      ++(step == kFlush ? flushes_ : executed_);
+    }
     ::SetEvent(changed_.Get());
   }
 
-  mutable CRITICAL_SECTION lock_;
+  CriticalSection lock_;
   UniqueKernelHandle changed_;
   std::vector<int> steps_;
   std::size_t executed_ = 0;

@@ -36,7 +36,7 @@ TEST_F(DisplayDiscoveryTest, GuidIsTheDisplaysInterfaceClass) {
 
 TEST_F(DisplayDiscoveryTest, NoDisplayReportsAndLeavesTheDeviceClosed) {
   DevicePathBuffer path = {};
-  EXPECT_EQ(INVALID_HANDLE_VALUE, OpenFirstInterface(&DisplayInterfaceGuid, path));
+  EXPECT_FALSE(OpenFirstInterface(&DisplayInterfaceGuid, path).IsValid());
   EXPECT_FALSE(GetUsbDeviceFileName(&DisplayInterfaceGuid, path));
   EXPECT_EQ("", output.Text());
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "capture/port_write_ring.h"
+#include "capture/ring_records.h"
+#include "common/locks.h"
 #include "tools/displayhost/display_host.h"
 #include "win32_test_support.h"
 
@@ -31,11 +33,7 @@ struct Producer {
   UniqueKernelHandle mutex;
   UniqueKernelHandle event;
   UniqueKernelHandle section;
-  PortWriteRing* ring = nullptr;
-
-  ~Producer() {
-    if (ring != nullptr) ::UnmapViewOfFile(ring);
-  }
+  UniqueMappedView<PortWriteRing> ring;
 
   // Opens the objects the running program created.
   bool Open() {
@@ -50,31 +48,27 @@ struct Producer {
     event.Reset(::CreateEventA(nullptr, FALSE, FALSE, kRingEventName));
     section.Reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                        static_cast<DWORD>(kRingSectionBytes), kRingSectionName));
-    return Map() && ::GetLastError() != ERROR_ALREADY_EXISTS;
+    const bool created = ::GetLastError() != ERROR_ALREADY_EXISTS;
+    return Map() && created;
   }
   bool Map() {
     if (!mutex || !event || !section) return false;
-    ring = static_cast<PortWriteRing*>(
-        ::MapViewOfFile(section.Get(), FILE_MAP_ALL_ACCESS, 0, 0, kRingSectionBytes));
-    return ring != nullptr;
+    ring = MapView<PortWriteRing>(section.Get(), FILE_MAP_ALL_ACCESS);
+    return ring.IsValid();
   }
 
   // Adds records right after the pending ones; the caller holds the mutex.
   void Add(const std::vector<PortWriteRecord>& records) {
-    for (PortWriteRecord record : records) {
-      ring->records[static_cast<std::uint16_t>(ring->readIndex + ring->count)] = record;
-      ring->count = static_cast<std::uint16_t>(ring->count + 1);
-    }
+    AppendRecords(*ring, records.data(), records.size());
   }
-  bool Lock() {
-    const DWORD result = ::WaitForSingleObject(mutex.Get(), kGenerousMs);
-    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
-  }
-  void Unlock() { ::ReleaseMutex(mutex.Get()); }
+  MutexLock Lock() { return AcquireMutex(mutex.Get(), kGenerousMs); }
+  void ReleaseInitialOwnership() { ::ReleaseMutex(mutex.Get()); }
   bool Send(const std::vector<PortWriteRecord>& records) {
-    if (!Lock()) return false;
-    Add(records);
-    Unlock();
+    if (const MutexLock lock = Lock()) {
+      Add(records);
+    } else {
+      return false;
+    }
     return ::SetEvent(event.Get()) != FALSE;
   }
 };
@@ -138,12 +132,18 @@ TEST_F(ProgramTest, RoadOfOneCharacter) {
   EXPECT_EQ((std::vector<Packet>{kStart, kClear, kTextA}), received.Packets());
 
   // The pass that sent it is over once the mutex is free again.
-  ASSERT_TRUE(producer.Lock());
-  EXPECT_EQ(0, producer.ring->count);
-  EXPECT_EQ(4, producer.ring->readIndex);
-  producer.Unlock();
+  {
+    const MutexLock lock = producer.Lock();
+    ASSERT_TRUE(lock);
+    EXPECT_EQ(0, producer.ring->count);
+    EXPECT_EQ(4, producer.ring->readIndex);
+  }
   EXPECT_TRUE(program.IsRunning());
-  EXPECT_EQ("Attempting to open " + display->InterfacePath() + "\n", program.Output());
+  // What the program printed reaches this test by a thread of its own: the
+  // packets may come first.
+  const std::string said = "Attempting to open " + display->InterfacePath() + "\n";
+  EXPECT_TRUE(program.WaitForOutput(said, kGenerousMs));
+  EXPECT_EQ(said, program.Output());
 }
 
 TEST_F(ProgramTest, UsesTheSecondDisplayWhenTheFirstCannotBeOpened) {
@@ -152,10 +152,11 @@ TEST_F(ProgramTest, UsesTheSecondDisplayWhenTheFirstCannotBeOpened) {
   AttachDisplay();
   ASSERT_TRUE(program.Start(LptlcdProgramPath()));
   ASSERT_TRUE(received.WaitForCount(2, kGenerousMs));
-  EXPECT_EQ("Attempting to open " + first.InterfacePath() + "\n" + "FAILED to open " +
-                first.InterfacePath() + "\n" + "Attempting to open " + display->InterfacePath() +
-                "\n",
-            program.Output());
+  const std::string said = "Attempting to open " + first.InterfacePath() + "\n" +
+                           "FAILED to open " + first.InterfacePath() + "\n" +
+                           "Attempting to open " + display->InterfacePath() + "\n";
+  EXPECT_TRUE(program.WaitForOutput(said, kGenerousMs));
+  EXPECT_EQ(said, program.Output());
   EXPECT_EQ((std::vector<Packet>{kStart, kClear}), received.Packets());
 }
 
@@ -168,7 +169,7 @@ TEST_F(ProgramTest, DrainsWhatAProducerQueuedBeforeItStarted) {
   ASSERT_TRUE(program.Start(LptlcdProgramPath()));
   // Started up while the producer still holds the mutex.
   ASSERT_TRUE(received.WaitForCount(2, kGenerousMs));
-  producer.Unlock();
+  producer.ReleaseInitialOwnership();
   ASSERT_TRUE(received.WaitForCount(3, kGenerousMs));
   EXPECT_EQ((std::vector<Packet>{kStart, kClear, kTextA}), received.Packets());
 }
@@ -182,7 +183,10 @@ TEST_F(ProgramTest, ProducerDyingWhileHoldingTheMutexDoesNotStopTheProgram) {
   bool added = false;
   RunOnThread([&] {
     Producer dying;
-    if (!dying.Open() || !dying.Lock()) return;
+    // Taken by hand, as no guard would leave it held.
+    if (!dying.Open() || ::WaitForSingleObject(dying.mutex.Get(), kGenerousMs) != WAIT_OBJECT_0) {
+      return;
+    }
     dying.Add(kCharacterA);
     added = ::SetEvent(dying.event.Get()) != FALSE;
   });

@@ -9,7 +9,7 @@
 
 #include "child_process.h"
 #include "threads.h"
-#include "common/unique_handle.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd {
 

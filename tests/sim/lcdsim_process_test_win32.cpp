@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "common/unique_dev_info.h"
 #include "simulator_process.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/lcdsim/packet_log.h"
@@ -31,8 +32,10 @@ constexpr DWORD kBoundMs = 30000;
 // The interface paths of the display class, in enumeration order.
 std::vector<std::string> DisplayInterfacePaths() {
   std::vector<std::string> paths;
-  HDEVINFO set = SetupDiGetClassDevsA(&kDisplayClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE) return paths;
+  const lptlcd::UniqueDevInfo owner(
+      SetupDiGetClassDevsA(&kDisplayClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  if (!owner) return paths;
+  const HDEVINFO set = owner.Get();
   for (DWORD index = 0;; ++index) {
     SP_DEVICE_INTERFACE_DATA data = {};
     data.cbSize = sizeof data;
@@ -46,7 +49,6 @@ std::vector<std::string> DisplayInterfacePaths() {
       paths.emplace_back(detail->DevicePath);
     }
   }
-  SetupDiDestroyDeviceInfoList(set);
   return paths;
 }
 

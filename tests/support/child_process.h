@@ -8,7 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "common/unique_handle.h"
+#include "common/locks.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd::test {
 
@@ -64,7 +65,7 @@ class ChildProcess {
 
   UniqueKernelHandle process_;
   UniqueKernelHandle changed_;
-  mutable CRITICAL_SECTION lock_;
+  CriticalSection lock_;
   Stream* out_;
   Stream* err_;
   std::string inputPath_;

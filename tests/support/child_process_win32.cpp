@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include "common/wait_until.h"
+
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -66,7 +68,6 @@ struct ChildProcess::Stream {
 
 ChildProcess::ChildProcess()
     : changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)), out_(new Stream), err_(new Stream) {
-  ::InitializeCriticalSection(&lock_);
   out_->owner = this;
   err_->owner = this;
 }
@@ -77,7 +78,6 @@ ChildProcess::~ChildProcess() {
     if (stream->reader) ::WaitForSingleObject(stream->reader.Get(), kGenerousMs);
     delete stream;
   }
-  ::DeleteCriticalSection(&lock_);
   if (!inputPath_.empty()) ::DeleteFileA(inputPath_.c_str());
 }
 
@@ -137,9 +137,10 @@ DWORD WINAPI ChildProcess::ReadMain(void* param) {
   char buffer[4096];
   DWORD got = 0;
   while (::ReadFile(stream->readEnd.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    ::EnterCriticalSection(&self->lock_);
-    stream->text.append(buffer, got);
-    ::LeaveCriticalSection(&self->lock_);
+    {
+      const auto held = self->lock_.Hold();
+      stream->text.append(buffer, got);
+    }
     ::SetEvent(self->changed_.Get());
   }
   ::SetEvent(self->changed_.Get());
@@ -168,27 +169,18 @@ void ChildProcess::Terminate() {
 }
 
 bool ChildProcess::WaitForOutput(const std::string& text, DWORD timeoutMs) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (Output().find(text) != std::string::npos) return true;
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return false;
-    ::WaitForSingleObject(changed_.Get(), static_cast<DWORD>(deadline - now));
-  }
+  return WaitUntil(changed_.Get(), timeoutMs,
+                   [&] { return Output().find(text) != std::string::npos; });
 }
 
 std::string ChildProcess::Output() const {
-  ::EnterCriticalSection(&lock_);
-  std::string raw = out_->text;
-  ::LeaveCriticalSection(&lock_);
-  return WithoutCarriageReturns(raw);
+  const auto held = lock_.Hold();
+  return WithoutCarriageReturns(out_->text);
 }
 
 std::string ChildProcess::Errors() const {
-  ::EnterCriticalSection(&lock_);
-  std::string raw = err_->text;
-  ::LeaveCriticalSection(&lock_);
-  return WithoutCarriageReturns(raw);
+  const auto held = lock_.Hold();
+  return WithoutCarriageReturns(err_->text);
 }
 
 ChildResult RunChild(const std::string& commandLine, const std::string& input, DWORD timeoutMs) {

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "common/unique_handle.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd {
 

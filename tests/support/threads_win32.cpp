@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "common/locks.h"
+
 namespace lptlcd {
 
 void RunOnThread(const std::function<void()>& body) {
@@ -25,11 +27,7 @@ DWORD WINAPI TestThread::Main(void* self) {
 
 bool MutexIsFree(HANDLE mutex) {
   bool free = false;
-  RunOnThread([&] {
-    const DWORD result = ::WaitForSingleObject(mutex, 0);
-    free = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
-    if (free) ::ReleaseMutex(mutex);
-  });
+  RunOnThread([&] { free = AcquireMutex(mutex, 0).Owned(); });
   return free;
 }
 

@@ -18,7 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "common/unique_handle.h"
+#include "common/locks.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd {
 
@@ -130,7 +131,7 @@ class PacketRecorder {
   template <typename Predicate>
   bool WaitUntil(Predicate done, DWORD timeoutMs);
 
-  mutable CRITICAL_SECTION lock_;
+  CriticalSection lock_;
   UniqueKernelHandle changed_;  // auto-reset; set on every packet
   std::vector<Packet> packets_;
 };

@@ -1,40 +1,33 @@
 #include <windows.h>
 
-
+#include "common/wait_until.h"
 #include "tools/displayhost/display_host.h"
 
 namespace lptlcd {
 
-PacketRecorder::PacketRecorder() : changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
-  ::InitializeCriticalSection(&lock_);
-}
+PacketRecorder::PacketRecorder() : changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
-PacketRecorder::~PacketRecorder() { ::DeleteCriticalSection(&lock_); }
+PacketRecorder::~PacketRecorder() = default;
 
 DisplayPipeServer::PacketHandler PacketRecorder::Handler() {
   return [this](const std::uint8_t* packet) { Add(packet); };
 }
 
 void PacketRecorder::Add(const std::uint8_t* packet) {
-  ::EnterCriticalSection(&lock_);
-  packets_.emplace_back(packet, packet + kDisplayPacketSize);
-  ::LeaveCriticalSection(&lock_);
+  {
+    const auto held = lock_.Hold();
+    packets_.emplace_back(packet, packet + kDisplayPacketSize);
+  }
   ::SetEvent(changed_.Get());
 }
 
 template <typename Predicate>
 bool PacketRecorder::WaitUntil(Predicate done, DWORD timeoutMs) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-  for (;;) {
-    ::EnterCriticalSection(&lock_);
-    const bool met = done(packets_);
-    ::LeaveCriticalSection(&lock_);
-    if (met) return true;
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return false;
-    // Wakes on every new packet; the bound only matters when none comes.
-    ::WaitForSingleObject(changed_.Get(), static_cast<DWORD>(deadline - now));
-  }
+  // Wakes on every new packet; the bound only matters when none comes.
+  return lptlcd::WaitUntil(changed_.Get(), timeoutMs, [&] {
+    const auto held = lock_.Hold();
+    return done(packets_);
+  });
 }
 
 bool PacketRecorder::WaitForCount(std::size_t count, DWORD timeoutMs) {
@@ -54,23 +47,18 @@ bool PacketRecorder::WaitForPacket(const Packet& packet, DWORD timeoutMs) {
 }
 
 std::vector<PacketRecorder::Packet> PacketRecorder::Packets() const {
-  ::EnterCriticalSection(&lock_);
-  std::vector<Packet> copy = packets_;
-  ::LeaveCriticalSection(&lock_);
-  return copy;
+  const auto held = lock_.Hold();
+  return packets_;
 }
 
 std::size_t PacketRecorder::Count() const {
-  ::EnterCriticalSection(&lock_);
-  const std::size_t count = packets_.size();
-  ::LeaveCriticalSection(&lock_);
-  return count;
+  const auto held = lock_.Hold();
+  return packets_.size();
 }
 
 void PacketRecorder::Clear() {
-  ::EnterCriticalSection(&lock_);
+  const auto held = lock_.Hold();
   packets_.clear();
-  ::LeaveCriticalSection(&lock_);
 }
 
 }  // namespace lptlcd

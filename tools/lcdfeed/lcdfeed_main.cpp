@@ -15,11 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "capture/ring_records.h"
+#include "portio/ring_producer.h"
 #include "tools/producer/flood_pattern.h"
 #include "tools/producer/lcd_script.h"
 #include "tools/producer/lcd_waveform.h"
 #include "tools/producer/record_file.h"
-#include "tools/producer/ring_producer.h"
 
 namespace lptlcd {
 namespace {
@@ -103,7 +104,7 @@ class Feeder {
   void Deliver(const std::vector<PortWriteRecord>& records) { Deliver(records.data(), records.size()); }
 
   void Pause(std::uint32_t ms) {
-    if (!gaveUp_) PauseMilliseconds(ms);
+    if (!gaveUp_) ::Sleep(ms);
   }
 
   bool WaitDrained() {
@@ -153,7 +154,7 @@ int FeedRecords(Feeder& feeder, std::istream& in, const std::string& name) {
         batch.push_back(t.record);
         // A batch beyond the ring's size goes out in pieces anyway; do not
         // hold an unbounded file in memory for it.
-        if (batch.size() == kRingMaxCount) {
+        if (batch.size() == kRingMaxPending) {
           feeder.Deliver(batch.data(), batch.size(), !batchStarted);
           batchStarted = true;
           batch.clear();
@@ -304,7 +305,9 @@ int Run(int argc, char** argv) {
   ringOptions.giveUpMs = options.giveUpMs;
   RingProducer ring(ringOptions);
   if (!ring.Open()) {
-    Print(stderr, "lcdfeed: cannot open the shared ring: " + ring.LastError());
+    const RingObjectsFailure& failure = ring.LastFailure();
+    Print(stderr, std::string("lcdfeed: cannot open the shared ring: ") + failure.call + "(" +
+                      failure.object + ") failed (error " + std::to_string(failure.error) + ")");
     return kExitFailed;
   }
   Feeder feeder(ring, options.giveUpMs);

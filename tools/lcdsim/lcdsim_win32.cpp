@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "common/unique_handle.h"
+#include "common/locks.h"
+#include "common/win32_handles.h"
 #include "tools/displayhost/display_host.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/lcdsim/options.h"
@@ -48,11 +49,7 @@ void Say(const char* format, const std::string& text = std::string()) {
 // What the pipe thread and the main thread share, under one lock.
 class Simulator {
  public:
-  Simulator() {
-    InitializeCriticalSection(&lock_);
-    packetEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-  }
-  ~Simulator() { DeleteCriticalSection(&lock_); }
+  Simulator() { packetEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr)); }
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
 
@@ -63,12 +60,15 @@ class Simulator {
   // On the pipe server's thread.
   void OnPacket(const std::uint8_t* packet) {
     WhilePaused();
-    EnterCriticalSection(&lock_);
-    const bool logged = !log_.IsOpen() || log_.Write(packet);
-    const lcdsim::PacketEffect effect = model_.ApplyPacket(packet);
-    const bool reportLogFailure = !logged && !logFailureReported_;
-    if (reportLogFailure) logFailureReported_ = true;
-    LeaveCriticalSection(&lock_);
+    lcdsim::PacketEffect effect = lcdsim::PacketEffect::kUnknown;
+    bool reportLogFailure = false;
+    {
+      const auto held = lock_.Hold();
+      const bool logged = !log_.IsOpen() || log_.Write(packet);
+      effect = model_.ApplyPacket(packet);
+      reportLogFailure = !logged && !logFailureReported_;
+      if (reportLogFailure) logFailureReported_ = true;
+    }
 
     if (effect == lcdsim::PacketEffect::kUnknown || effect == lcdsim::PacketEffect::kRejected) {
       std::printf("lcdsim: %s packet ignored: %s\n", lcdsim::PacketEffectName(effect),
@@ -81,10 +81,8 @@ class Simulator {
 
   // A copy, so that drawing and file writing happen outside the lock.
   lcdsim::DisplayModel Snapshot() {
-    EnterCriticalSection(&lock_);
-    lcdsim::DisplayModel copy = model_;
-    LeaveCriticalSection(&lock_);
-    return copy;
+    const auto held = lock_.Hold();
+    return model_;
   }
 
  private:
@@ -101,7 +99,7 @@ class Simulator {
   }
 
   HANDLE pauseEvent_ = nullptr;
-  CRITICAL_SECTION lock_;
+  lptlcd::CriticalSection lock_;
   lptlcd::UniqueKernelHandle packetEvent_;
   lcdsim::DisplayModel model_;
   lcdsim::PacketLogWriter log_;

@@ -1,21 +1,21 @@
 #pragma once
-// The producer's side of the shared port-write ring: creates the mutex, the
-// event and the section, or opens them when the program (or another
-// producer) got there first, and appends records under the program's locking
-// rules: each record goes to (readIndex + count) mod 65536 while the mutex is
-// held, count is raised and never passes 65535, and the event is set after
-// adding. Windows only; the header itself stays free of <windows.h>.
+// The producer's side of the shared port-write ring, as the port-I/O DLL
+// and the tools use it: opens the ring's objects (creating them when the
+// program is not there yet) and appends records under the program's locking
+// rules, setting the event after adding. It waits a bounded time for room and
+// for the mutex, so that a program nobody drains slows its producer down
+// once and never hangs it. No C++ runtime on its path: the DLL runs it inside
+// somebody else's process.
+
+#include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <string>
 
+#include "capture/ring_objects.h"
 #include "common/lcd_types.h"
 
 namespace lptlcd {
-
-constexpr std::uint16_t kRingMaxCount = 65535;
 
 struct RingProducerOptions {
   // How long Append (and WaitDrained) waits while nothing moves: neither a
@@ -29,18 +29,17 @@ struct RingProducerOptions {
 
 class RingProducer {
  public:
-  explicit RingProducer(RingProducerOptions options = {});
-  ~RingProducer();
+  explicit RingProducer(RingProducerOptions producerOptions = {}) : options(producerOptions) {}
   RingProducer(const RingProducer&) = delete;
   RingProducer& operator=(const RingProducer&) = delete;
 
   // Creates or opens the three objects and maps the ring. On failure returns
-  // false and LastError() says which step failed and the Windows error code.
+  // false and LastFailure() says which step failed, with Windows' error.
   bool Open();
-  bool IsOpen() const;
+  bool IsOpen() const { return objects.view.IsValid(); }
   // True when Open created the section, i.e. nobody held the ring before.
-  bool CreatedSection() const;
-  const std::string& LastError() const;
+  bool CreatedSection() const { return objects.createdSection; }
+  const RingObjectsFailure& LastFailure() const { return failure; }
 
   // Delivers records in order and returns how many were stored: all of them,
   // or the first ones when the ring stayed full (or the mutex held) for
@@ -54,11 +53,15 @@ class RingProducer {
   bool WaitDrained();
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
-};
+  // Milliseconds left of the no-progress budget that started at `since`
+  // (GetTickCount; the difference is right across its wrap).
+  DWORD Remaining(DWORD since) const;
 
-// Sleep for producers written without <windows.h>.
-void PauseMilliseconds(std::uint32_t ms);
+  RingProducerOptions options;
+  RingObjects objects;
+  RingObjectsFailure failure;
+  // Set by a give-up, cleared as soon as a record fits again.
+  volatile LONG stalled = 0;
+};
 
 }  // namespace lptlcd
