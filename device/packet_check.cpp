@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "device/packet_text.h"
-#include "device/usb_display_device.h"
+#include "device/display_packet.h"
 
 namespace lptlcd {
 
@@ -12,7 +12,7 @@ namespace {
 // The emulator sends at most this many characters in one text run, so one
 // packet always carries a whole run.
 constexpr int kMaxTextRun = kPacketDataSize;
-constexpr int kGlyphCount = 8;
+// The emulated module's two lines are the display's top two text rows.
 constexpr int kTextRows = 2;
 
 std::string Hex(std::uint8_t byte) {
@@ -26,17 +26,8 @@ std::string Hex(std::uint8_t byte) {
 int PacketDataCount(std::uint8_t command, std::uint8_t value) {
   switch (command) {
     case kCommandControl:
-      switch (value) {
-        case kControlStart:
-        case kControlClear:
-        case kControl3:
-        case kControl4:
-          return 0;
-        case kControl47:
-          return 1;
-        default:
-          return -1;
-      }
+      if (!IsKnownControl(value)) return -1;
+      return value == kControl47 ? 1 : 0;
     case kCommandText:
     case kCommandBlock:
       return value < kPacketDataSize ? value : kPacketDataSize;
@@ -62,7 +53,7 @@ std::string CheckPacket(const std::uint8_t* packet) {
     if (value > kMaxTextRun)
       return "text run of " + std::to_string(value) + " characters, more than six";
   }
-  if (command == kCommandGlyph && value >= kGlyphCount) {
+  if (command == kCommandGlyph && value >= kGlyphCodes) {
     return "glyph code " + std::to_string(value) + " is not 0 to 7";
   }
   if (command == kCommandPosition && packet[2] >= kTextRows) {

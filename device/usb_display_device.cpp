@@ -66,14 +66,14 @@ bool UsbDisplayDevice::NoOpB(std::uint8_t) { return true; }
 bool UsbDisplayDevice::NoOpC(std::uint8_t) { return true; }
 
 bool UsbDisplayDevice::GetPixelSize(std::uint16_t& width, std::uint16_t& height) {
-  width = 122;
-  height = 32;
+  width = kDisplayWidth;
+  height = kDisplayHeight;
   return true;
 }
 
 bool UsbDisplayDevice::GetTextSize(std::uint8_t& columns, std::uint8_t& rows) {
-  columns = 20;
-  rows = 4;
+  columns = kDisplayTextColumns;
+  rows = kDisplayTextRows;
   return true;
 }
 

@@ -4,30 +4,10 @@
 
 #include <cstdint>
 
+#include "device/display_packet.h"
 #include "device/output_pipe.h"
 
 namespace lptlcd {
-
-constexpr int kPacketSize = 8;
-constexpr int kPacketDataSize = 6;
-
-// Command codes of byte 0 of a packet.
-enum DisplayCommand : std::uint8_t {
-  kCommandControl = 0x01,
-  kCommandText = 0x02,
-  kCommandPosition = 0x03,
-  kCommandGlyph = 0x04,
-  kCommandBlock = 0x12,
-};
-
-// Values of a control packet (command 0x01).
-enum DisplayControl : std::uint8_t {
-  kControlStart = 0x01,
-  kControlClear = 0x02,
-  kControl3 = 0x03,
-  kControl4 = 0x04,
-  kControl47 = 0x47,
-};
 
 class UsbDisplayDevice {
  public:

@@ -8,11 +8,13 @@
 // cursor already stands, and a custom character as a six-column glyph once its
 // eight rows are in.
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 
 #include "common/lcd_types.h"
 #include "device/usb_display_device.h"
+#include "emulator/hd44780.h"
 
 namespace lptlcd {
 
@@ -28,8 +30,8 @@ class CharacterLcdEmulator {
   virtual void Execute(LcdCommand command);
   // Sends whatever is pending: called when the command stream pauses.
   virtual void Flush();
-  virtual void WriteData(std::uint8_t value);
-  virtual void WriteInstruction(std::uint8_t value);
+  virtual void WriteData(std::uint8_t data);
+  virtual void WriteInstruction(std::uint8_t instruction);
   virtual void FlushGlyph();
   virtual void FlushText();
 
@@ -42,10 +44,11 @@ class CharacterLcdEmulator {
   std::uint8_t Lines() const { return lines; }
 
  private:
+  // The steps of Set DDRAM Address.
   void SetDdramAddress(std::uint8_t instruction);
 
   UsbDisplayDevice* device;
-  std::uint8_t ddram[128] = {};
+  std::uint8_t ddram[hd44780::kDdramSize] = {};
   // The controller's DDRAM geometry: two lines of 40. Addressing itself uses
   // fixed masks, as the controller's does.
   [[maybe_unused]] std::uint8_t ddramLineLength = 40;
@@ -55,12 +58,16 @@ class CharacterLcdEmulator {
   std::uint8_t cursorColumn = 0;  // where the display's cursor stands once all pending text is sent
   std::uint8_t cursorRow = 0;
   std::uint8_t pendingText = 0;  // characters stored since the last text flush
-  std::uint8_t cgram[64] = {};
+  std::uint8_t cgram[hd44780::kCgramSize] = {};
   std::uint8_t ddramAddress = 0;
   std::uint8_t cgramAddress = 0;
   std::uint8_t pendingGlyphRows = 0;  // rows stored since the last glyph flush
   bool cgramMode = false;             // data bytes go to CGRAM, not DDRAM
   std::FILE* messages = stdout;
 };
+
+// A custom character's eight CGRAM rows (bits 4 to 0, leftmost first) as the
+// display's six pixel columns (bit 0 the top row), the sixth one blank.
+std::array<std::uint8_t, kPacketDataSize> GlyphColumns(const std::uint8_t* rows);
 
 }  // namespace lptlcd

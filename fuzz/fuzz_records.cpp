@@ -35,14 +35,14 @@
 #include "device/packet_check.h"
 #include "device/packet_text.h"
 #include "emulator/character_lcd_emulator.h"
+#include "emulator/hd44780.h"
 
 namespace lptlcd {
 namespace {
 
 constexpr std::uint16_t kPause = 0xFFFF;
 constexpr std::size_t kMaxRun = 6;
-constexpr int kGlyphRows = 8;
-constexpr int kCellWidthPixels = 6;
+constexpr int kGlyphRows = hd44780::kGlyphRows;
 
 std::FILE* DevNull() {
   static std::FILE* devNull = std::fopen("/dev/null", "w");
@@ -114,7 +114,7 @@ class Run {
       // of this very call.
       if (cgramMode) {
         cgram[cgramAddress] = byte;
-        cgramAddress = static_cast<std::uint8_t>((cgramAddress + 1) & 0x3F);
+        cgramAddress = static_cast<std::uint8_t>((cgramAddress + 1) & hd44780::kCgramAddressMask);
         ++unsentGlyphRows;
       } else {
         unsentText.push_back(byte);
@@ -125,29 +125,29 @@ class Run {
     } else {
       // An instruction flushes what is pending under the old state first.
       Expected move;
-      if (byte & 0x80) {
-        const auto column = static_cast<std::uint8_t>(byte & 0x3F);
-        const auto row = static_cast<std::uint8_t>((byte >> 6) & 0x01);
+      if (byte & hd44780::kSetDdramAddress) {
+        const auto column = static_cast<std::uint8_t>(byte & hd44780::kColumnMask);
+        const auto row = static_cast<std::uint8_t>((byte & hd44780::kLine1Offset) ? 1 : 0);
         if (column != cursorColumn || row != cursorRow) {
           move = {true, kCommandPosition, static_cast<std::uint8_t>(column * kCellWidthPixels),
                   row};
         }
         cursorColumn = column;
         cursorRow = row;
-      } else if (byte == 0x02 || byte == 0x03) {  // Return Home
+      } else if ((byte & ~1u) == hd44780::kReturnHome) {  // 0x02 and 0x03
         move = {true, kCommandPosition, 0, 0};
         cursorColumn = 0;
         cursorRow = 0;
-      } else if (byte == 0x01) {
+      } else if (byte == hd44780::kClearDisplay) {
         move = {true, kCommandControl, kControlClear, 0};
       }
       emulator.Execute(command);
       Observe(&move);
-      if (byte & 0x80) {
+      if (byte & hd44780::kSetDdramAddress) {
         cgramMode = false;
-      } else if (byte & 0x40) {
+      } else if (byte & hd44780::kSetCgramAddress) {
         cgramMode = true;
-        cgramAddress = static_cast<std::uint8_t>(byte & 0x3F);
+        cgramAddress = static_cast<std::uint8_t>(byte & hd44780::kCgramAddressMask);
       }
     }
     if (unsentText.size() >= kMaxRun) Fail("six characters held back");

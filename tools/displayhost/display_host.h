@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "common/locks.h"
+#include "device/display_packet.h"
 #include "common/win32_handles.h"
 
 namespace lptlcd {
@@ -26,7 +27,6 @@ namespace lptlcd {
 // The display's interface class in the registry's spelling.
 extern const char kDisplayInterfaceClassText[];  // "{00873fdf-61a8-11d1-aa5e-00c04fb1728b}"
 
-constexpr std::size_t kDisplayPacketSize = 8;
 
 class DisplayRegistration {
  public:

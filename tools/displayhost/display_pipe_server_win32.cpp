@@ -164,7 +164,7 @@ void DisplayPipeServer::Serve() {
   firstInstances_.clear();
   std::deque<std::unique_ptr<Instance>> waiting;  // connected, not yet served
   std::unique_ptr<Instance> active;               // the client being read
-  std::uint8_t packet[kDisplayPacketSize];
+  std::uint8_t packet[kPacketSize];
   std::size_t packetFill = 0;
 
   for (;;) {
@@ -205,7 +205,7 @@ void DisplayPipeServer::Serve() {
       }
       for (long i = 0; i < got; ++i) {
         packet[packetFill++] = active->buffer[i];
-        if (packetFill == kDisplayPacketSize) {
+        if (packetFill == kPacketSize) {
           packetFill = 0;
           if (handler_) handler_(packet);
         }

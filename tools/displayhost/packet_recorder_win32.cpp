@@ -16,7 +16,7 @@ DisplayPipeServer::PacketHandler PacketRecorder::Handler() {
 void PacketRecorder::Add(const std::uint8_t* packet) {
   {
     const auto held = lock_.Hold();
-    packets_.emplace_back(packet, packet + kDisplayPacketSize);
+    packets_.emplace_back(packet, packet + kPacketSize);
   }
   ::SetEvent(changed_.Get());
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "device/usb_display_device.h"
 #include "tools/lcdsim/font5x7.h"
 
 namespace lcdsim {
@@ -50,7 +49,7 @@ PacketEffect DisplayModel::ApplyPacket(const std::uint8_t packet[kPacketSize]) {
       if (value == kControlClear) {
         Clear();
         effect = PacketEffect::kApplied;
-      } else if (value == 0x01 || value == 0x03 || value == 0x04 || value == 0x47) {
+      } else if (lptlcd::IsKnownControl(value)) {
         effect = PacketEffect::kNoEffect;
       }
       break;

@@ -7,17 +7,19 @@
 #include <cstdint>
 #include <string>
 
+#include "device/display_packet.h"
+
 namespace lcdsim {
 
-constexpr int kPacketSize = 8;
-constexpr int kScreenWidth = 122;
-constexpr int kScreenHeight = 32;
-constexpr int kCellWidth = 6;    // pixels a character advances the cursor
-constexpr int kCellHeight = 8;   // pixels of one text row
-constexpr int kTextColumns = 20; // whole cells on a row (a 21st shows two columns)
-constexpr int kTextRows = 4;
-constexpr int kGlyphCount = 8;
-constexpr int kGlyphColumns = 6;
+using lptlcd::kPacketSize;
+constexpr int kScreenWidth = lptlcd::kDisplayWidth;
+constexpr int kScreenHeight = lptlcd::kDisplayHeight;
+constexpr int kCellWidth = lptlcd::kCellWidthPixels;    // pixels a character advances the cursor
+constexpr int kCellHeight = lptlcd::kCellHeightPixels;  // pixels of one text row
+constexpr int kTextColumns = lptlcd::kDisplayTextColumns;  // whole cells on a row (a 21st shows two columns)
+constexpr int kTextRows = lptlcd::kDisplayTextRows;
+constexpr int kGlyphCount = lptlcd::kGlyphCodes;
+constexpr int kGlyphColumns = lptlcd::kPacketDataSize;
 
 // How a packet affected the display.
 enum class PacketEffect {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/lcd_types.h"
+#include "emulator/hd44780.h"
 
 namespace lptlcd {
 
@@ -24,21 +25,6 @@ enum class Waveform {
 
 // "normal" or "inverted"; false for anything else.
 bool ParseWaveform(std::string_view name, Waveform& waveform);
-
-namespace hd44780 {
-constexpr std::uint8_t kClearDisplay = 0x01;
-constexpr std::uint8_t kReturnHome = 0x02;
-constexpr std::uint8_t kEntryModeIncrement = 0x06;
-constexpr std::uint8_t kDisplayOnCursorOff = 0x0C;
-constexpr std::uint8_t kFunctionSet8Bit2Lines = 0x38;
-constexpr std::uint8_t kSetCgramAddress = 0x40;
-constexpr std::uint8_t kSetDdramAddress = 0x80;
-constexpr std::uint8_t kLine1Offset = 0x40;
-constexpr unsigned kLines = 2;
-constexpr unsigned kColumnsPerLine = 40;  // DDRAM columns, beyond the 20 visible
-constexpr unsigned kCustomChars = 8;
-constexpr unsigned kGlyphRows = 8;
-}  // namespace hd44780
 
 class LcdRecordWriter {
  public:
