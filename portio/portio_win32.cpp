@@ -1,12 +1,19 @@
 // The drop-in port-I/O DLL: the entry points of the port drivers that old LCD
 // software loads by name, recording each write to the first parallel port
-// into the shared ring instead of touching hardware.
+// into the shared ring instead of touching hardware. This file holds the
+// DLL's state and the inpout32 and DriverLINX (dlportio) interfaces; io.dll
+// and WinIo are in files of their own.
+//
+// It runs inside somebody else's process, so it brings no C++ runtime: no
+// exceptions, no heap, no static constructors or thread-local data; the
+// ring's producer lives in static storage and is built on first use.
 
 #include <windows.h>
 
 #include <new>
 
 #include "portio/parallel_port.h"
+#include "portio/port_access.h"
 #include "portio/ring_producer.h"
 
 namespace {
@@ -21,48 +28,39 @@ constexpr std::uint32_t kGiveUpMs = 50;
 // Records of one buffer call go to the ring in pieces of this size.
 constexpr std::size_t kBufferPiece = 512;
 
+constexpr LONG kRingClosed = 0;   // never tried, or the last try failed
+constexpr LONG kRingOpening = 1;  // a thread is opening it
+constexpr LONG kRingOpen = 2;
+
 ParallelPortModel g_port;
 
-// The ring is opened on first use, never in DllMain. States: 0 closed (never
-// tried, or the last try failed), 1 someone is opening, 2 open.
-volatile LONG g_ringState = 0;
+// The ring is opened on first use, never in DllMain.
+volatile LONG g_ringState = kRingClosed;
+alignas(RingProducer) unsigned char g_ringStorage[sizeof(RingProducer)];
 RingProducer* g_ring = nullptr;
 
+LONG RingState() { return ::InterlockedCompareExchange(&g_ringState, 0, 0); }
+
 RingProducer* Ring() {
-  if (::InterlockedCompareExchange(&g_ringState, 2, 2) == 2) return g_ring;
-  if (::InterlockedCompareExchange(&g_ringState, 1, 0) == 0) {
-    RingProducer* ring = nullptr;
-    try {
-      lptlcd::RingProducerOptions options;
-      options.giveUpMs = kGiveUpMs;
-      ring = new RingProducer(options);
-      if (!ring->Open()) {
-        delete ring;
-        ring = nullptr;
-      }
-    } catch (const std::bad_alloc&) {
-      delete ring;
-      ring = nullptr;
-    }
-    if (ring == nullptr) {
-      ::InterlockedExchange(&g_ringState, 0);
+  if (RingState() == kRingOpen) return g_ring;
+  if (::InterlockedCompareExchange(&g_ringState, kRingOpening, kRingClosed) == kRingClosed) {
+    lptlcd::RingProducerOptions options;
+    options.giveUpMs = kGiveUpMs;
+    RingProducer* ring = ::new (static_cast<void*>(g_ringStorage)) RingProducer(options);
+    if (!ring->Open()) {
+      ring->~RingProducer();
+      ::InterlockedExchange(&g_ringState, kRingClosed);
       return nullptr;
     }
-    // Lives until the process ends: the program may call in from any thread
-    // up to its very last instruction.
+    // Lives until the process ends (or FreeLibrary): the program may call in
+    // from any thread up to its very last instruction.
     g_ring = ring;
-    ::InterlockedExchange(&g_ringState, 2);
+    ::InterlockedExchange(&g_ringState, kRingOpen);
     return ring;
   }
   // Another thread is opening; that takes a few system calls.
-  for (int i = 0; i < 1000 && ::InterlockedCompareExchange(&g_ringState, 1, 1) == 1; ++i) ::Sleep(1);
-  return ::InterlockedCompareExchange(&g_ringState, 2, 2) == 2 ? g_ring : nullptr;
-}
-
-void WritePort(std::uint32_t port, std::uint8_t value) {
-  PortWriteRecord record = 0;
-  if (!g_port.Write(port, value, record)) return;
-  if (RingProducer* ring = Ring()) ring->Append(&record, 1);
+  for (int i = 0; i < 1000 && RingState() == kRingOpening; ++i) ::Sleep(1);
+  return RingState() == kRingOpen ? g_ring : nullptr;
 }
 
 // One ring append per piece rather than per value: a buffer write to the
@@ -92,6 +90,22 @@ void ReadPortBuffer(std::uint32_t port, Value* buffer, ULONG count) {
 
 }  // namespace
 
+namespace lptlcd::portio {
+
+void WritePort(std::uint32_t port, std::uint8_t value) {
+  PortWriteRecord record = 0;
+  if (!g_port.Write(port, value, record)) return;
+  if (RingProducer* ring = Ring()) ring->Append(&record, 1);
+}
+
+std::uint8_t ReadPort(std::uint32_t port) { return g_port.Read(port); }
+
+bool RingIsOpen() { return Ring() != nullptr; }
+
+}  // namespace lptlcd::portio
+
+using lptlcd::portio::WritePort;
+
 extern "C" {
 
 // Nothing here may wait or start threads: the loader lock is held.
@@ -100,10 +114,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   // Unloaded by FreeLibrary while the program goes on: hand the view and the
   // handles back, or every load and unload would leak them (unmapping and
   // closing never wait). At process exit the system reclaims them itself.
-  if (reason == DLL_PROCESS_DETACH && reserved == nullptr && g_ringState == 2) {
-    delete g_ring;
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr && RingState() == kRingOpen) {
+    g_ring->~RingProducer();
     g_ring = nullptr;
-    g_ringState = 0;
+    g_ringState = kRingClosed;
   }
   return TRUE;
 }

@@ -60,7 +60,7 @@ build() {
 say "building the native tools (build/host)"
 build host decode_emulate_bench wire_bench
 say "building lptlcd.exe and system_bench.exe (build/win64)"
-build win64 lptlcd system_bench
+build win64 shipped_x86_64 system_bench
 
 # ---------------------------------------------------------------- Wine
 export WINEPREFIX=$root/$out/wineprefix

@@ -26,13 +26,13 @@ echo "== building lptlcd, lcdsim and lcdfeed (x86_64 Windows, build/win64)"
 jobs=$(nproc 2>/dev/null || echo 2)
 build_log=$out/build.out
 if ! { [ -f build/win64/build.ninja ] || cmake --preset win64; } >"$build_log" 2>&1 ||
-   ! cmake --build --preset win64 -j "$jobs" --target lptlcd lcdsim lcdfeed >>"$build_log" 2>&1; then
+   ! cmake --build --preset win64 -j "$jobs" --target shipped_x86_64 lcdsim lcdfeed >>"$build_log" 2>&1; then
   cat "$build_log" >&2
   echo "demo: the build failed" >&2
   exit 1
 fi
 bin=build/win64
-lptlcd_exe=$bin/capture/lptlcd.exe
+lptlcd_exe=$bin/shipped-x86_64/capture/lptlcd.exe  # built as it ships
 lcdsim_exe=$bin/tools/lcdsim/lcdsim.exe
 lcdfeed_exe=$bin/tools/lcdfeed/lcdfeed.exe
 

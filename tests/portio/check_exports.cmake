@@ -7,7 +7,11 @@ set(expected
   DlPortReadPortUchar DlPortReadPortUlong DlPortReadPortUshort
   DlPortWritePortBufferUchar DlPortWritePortBufferUlong DlPortWritePortBufferUshort
   DlPortWritePortUchar DlPortWritePortUlong DlPortWritePortUshort
-  Inp32 IsInpOutDriverOpen IsXP64Bit Out32)
+  Inp32 IsInpOutDriverOpen IsXP64Bit Out32
+  ClrPortBit GetPortBit IsDriverInstalled LeftPortShift NotPortBit PortDWordIn PortDWordOut
+  PortIn PortOut PortWordIn PortWordOut RightPortShift SetPortBit
+  GetPhysLong GetPortVal InitializeWinIo MapPhysToLin SetPhysLong SetPortVal ShutdownWinIo
+  UnmapPhysicalMemory)
 list(SORT expected)
 
 foreach(name ${DLL_NAMES})

@@ -1,0 +1,26 @@
+# lptlcd_version_resource(<target> DESCRIPTION <text> FILE_NAME <name>
+#                         [MANIFEST <file>])
+# Gives a Windows program or DLL a VERSIONINFO resource with the project's
+# version and, for a program, its application manifest.
+function(lptlcd_version_resource target)
+  cmake_parse_arguments(R "" "DESCRIPTION;FILE_NAME;MANIFEST" "" ${ARGN})
+  get_target_property(type ${target} TYPE)
+  set(rc_file_type VFT_APP)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(rc_file_type VFT_DLL)
+  endif()
+  set(rc_description "${R_DESCRIPTION}")
+  set(rc_file_name "${R_FILE_NAME}")
+  set(rc_internal_name "${target}")
+  set(rc_manifest "")
+  if(R_MANIFEST)
+    # 1: the program's own manifest; 24: RT_MANIFEST.
+    set(rc_manifest "1 24 \"${R_MANIFEST}\"")
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  if(R_MANIFEST)
+    set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${R_MANIFEST})
+  endif()
+endfunction()
