@@ -5,7 +5,7 @@
 // pulsed low around each byte, register select on bit 2). It deliberately
 // uses nothing of the project, only what such a program would.
 //
-//   legacy_lcd_app [--dll NAME] [--api inpout|dlport] [--line0 TEXT] [--line1 TEXT]
+//   legacy_lcd_app [--dll NAME] [--api inpout|dlport|io|winio] [--line0 TEXT] [--line1 TEXT]
 //                  [--char N R0,R1,R2,R3,R4,R5,R6,R7] [--char-at LINE COL] [--no-char]
 //                  [--hold MS]
 //
@@ -30,6 +30,12 @@ using Inp32Fn = short(WINAPI*)(short);
 using IsDriverOpenFn = BOOL(WINAPI*)();
 using WriteUcharFn = void(WINAPI*)(ULONG, UCHAR);
 using ReadUcharFn = UCHAR(WINAPI*)(ULONG);
+using PortOutFn = void(WINAPI*)(short, char);
+using PortInFn = char(WINAPI*)(short);
+using IsDriverInstalledFn = short(WINAPI*)();
+using InitializeWinIoFn = bool(WINAPI*)();
+using SetPortValFn = bool(WINAPI*)(WORD, DWORD, BYTE);
+using GetPortValFn = bool(WINAPI*)(WORD, PDWORD, BYTE);
 
 constexpr short kDataPort = 0x378;
 constexpr short kControlPort = 0x37A;
@@ -45,25 +51,77 @@ Fn Lookup(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
+// One byte out and in through whichever interface the DLL is used by.
 struct Port {
   Out32Fn out32 = nullptr;
   Inp32Fn inp32 = nullptr;
   WriteUcharFn writeUchar = nullptr;
   ReadUcharFn readUchar = nullptr;
+  PortOutFn portOut = nullptr;
+  PortInFn portIn = nullptr;
+  SetPortValFn setPortVal = nullptr;
+  GetPortValFn getPortVal = nullptr;
   unsigned writes = 0;
 
   void Out(short port, int value) {
     ++writes;
     if (out32 != nullptr) {
       out32(port, static_cast<short>(value));
-    } else {
+    } else if (writeUchar != nullptr) {
       writeUchar(static_cast<ULONG>(port), static_cast<UCHAR>(value));
+    } else if (portOut != nullptr) {
+      portOut(port, static_cast<char>(value));
+    } else {
+      setPortVal(static_cast<WORD>(port), static_cast<DWORD>(value), 1);
     }
   }
   int In(short port) {
-    return out32 != nullptr ? (inp32(port) & 0xFF) : readUchar(static_cast<ULONG>(port));
+    if (inp32 != nullptr) return inp32(port) & 0xFF;
+    if (readUchar != nullptr) return readUchar(static_cast<ULONG>(port));
+    if (portIn != nullptr) return static_cast<unsigned char>(portIn(port));
+    DWORD value = 0;
+    getPortVal(static_cast<WORD>(port), &value, 1);
+    return static_cast<int>(value & 0xFF);
   }
 };
+
+// Looks up the entry points of one interface; the message for what is
+// missing or not ready, or "" when all is there.
+std::string Bind(HMODULE module, const std::string& api, const std::string& dll, Port& port) {
+  if (api == "dlport") {
+    port.writeUchar = Lookup<WriteUcharFn>(module, "DlPortWritePortUchar");
+    port.readUchar = Lookup<ReadUcharFn>(module, "DlPortReadPortUchar");
+    if (port.writeUchar == nullptr || port.readUchar == nullptr) {
+      return dll + " lacks DlPortWritePortUchar/DlPortReadPortUchar";
+    }
+    return "";
+  }
+  if (api == "io") {
+    port.portOut = Lookup<PortOutFn>(module, "PortOut");
+    port.portIn = Lookup<PortInFn>(module, "PortIn");
+    const auto installed = Lookup<IsDriverInstalledFn>(module, "IsDriverInstalled");
+    if (port.portOut == nullptr || port.portIn == nullptr || installed == nullptr) {
+      return dll + " lacks PortOut/PortIn/IsDriverInstalled";
+    }
+    return installed() ? "" : "the port driver is not installed";
+  }
+  if (api == "winio") {
+    port.setPortVal = Lookup<SetPortValFn>(module, "SetPortVal");
+    port.getPortVal = Lookup<GetPortValFn>(module, "GetPortVal");
+    const auto initialize = Lookup<InitializeWinIoFn>(module, "InitializeWinIo");
+    if (port.setPortVal == nullptr || port.getPortVal == nullptr || initialize == nullptr) {
+      return dll + " lacks SetPortVal/GetPortVal/InitializeWinIo";
+    }
+    return initialize() ? "" : "WinIo did not initialise";
+  }
+  port.out32 = Lookup<Out32Fn>(module, "Out32");
+  port.inp32 = Lookup<Inp32Fn>(module, "Inp32");
+  const auto isOpen = Lookup<IsDriverOpenFn>(module, "IsInpOutDriverOpen");
+  if (port.out32 == nullptr || port.inp32 == nullptr || isOpen == nullptr) {
+    return dll + " lacks Out32/Inp32/IsInpOutDriverOpen";
+  }
+  return isOpen() ? "" : "the port driver is not open";
+}
 
 // One byte to the module: data on the port, register select settled at rest,
 // then read the control register back and pulse enable by flipping bit 0.
@@ -81,7 +139,8 @@ void Data(Port& port, int value) { SendByte(port, true, value); }
 int Usage(const char* message) {
   std::fprintf(stderr, "legacy_lcd_app: %s\n", message);
   std::fprintf(stderr,
-               "usage: legacy_lcd_app [--dll NAME] [--api inpout|dlport] [--line0 TEXT] [--line1 TEXT]\n"
+               "usage: legacy_lcd_app [--dll NAME] [--api inpout|dlport|io|winio] [--line0 TEXT]\n"
+               "                      [--line1 TEXT]\n"
                "                      [--char N R0,...,R7] [--char-at LINE COL] [--no-char] [--hold MS]\n");
   return 2;
 }
@@ -111,7 +170,7 @@ bool ParseRows(const char* text, int (&rows)[8]) {
 
 int main(int argc, char** argv) {
   std::string dll = "inpout32.dll";
-  bool dlport = false;
+  std::string api = "inpout";
   std::string lines[2] = {"Hello from LPT", "lptlcd drop-in"};
   bool withChar = true;
   int code = 0;
@@ -124,9 +183,10 @@ int main(int argc, char** argv) {
     if (arg == "--dll" && left >= 1) {
       dll = argv[++i];
     } else if (arg == "--api" && left >= 1) {
-      const std::string api = argv[++i];
-      if (api != "inpout" && api != "dlport") return Usage("--api takes inpout or dlport");
-      dlport = api == "dlport";
+      api = argv[++i];
+      if (api != "inpout" && api != "dlport" && api != "io" && api != "winio") {
+        return Usage("--api takes inpout, dlport, io or winio");
+      }
     } else if ((arg == "--line0" || arg == "--line1") && left >= 1) {
       lines[arg == "--line1" ? 1 : 0] = argv[++i];
       if (lines[arg == "--line1" ? 1 : 0].size() > 40) return Usage("a line holds at most 40 characters");
@@ -157,28 +217,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   Port port;
-  if (dlport) {
-    port.writeUchar = Lookup<WriteUcharFn>(module, "DlPortWritePortUchar");
-    port.readUchar = Lookup<ReadUcharFn>(module, "DlPortReadPortUchar");
-    if (port.writeUchar == nullptr || port.readUchar == nullptr) {
-      std::printf("legacy_lcd_app: %s lacks DlPortWritePortUchar/DlPortReadPortUchar\n", dll.c_str());
-      std::fflush(stdout);
-      return 1;
-    }
-  } else {
-    port.out32 = Lookup<Out32Fn>(module, "Out32");
-    port.inp32 = Lookup<Inp32Fn>(module, "Inp32");
-    const auto isOpen = Lookup<IsDriverOpenFn>(module, "IsInpOutDriverOpen");
-    if (port.out32 == nullptr || port.inp32 == nullptr || isOpen == nullptr) {
-      std::printf("legacy_lcd_app: %s lacks Out32/Inp32/IsInpOutDriverOpen\n", dll.c_str());
-      std::fflush(stdout);
-      return 1;
-    }
-    if (!isOpen()) {
-      std::printf("legacy_lcd_app: the port driver is not open\n");
-      std::fflush(stdout);
-      return 1;
-    }
+  const std::string missing = Bind(module, api, dll, port);
+  if (!missing.empty()) {
+    std::printf("legacy_lcd_app: %s\n", missing.c_str());
+    std::fflush(stdout);
+    return 1;
   }
 
   for (int i = 0; i < 3; ++i) Instruction(port, 0x38);

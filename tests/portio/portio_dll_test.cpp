@@ -302,7 +302,70 @@ INSTANTIATE_TEST_SUITE_P(AllNames, PortIoLegacyApp,
                          ::testing::Values(LegacyCase{"inpout32.dll", "inpout"},
                                            LegacyCase{"inpoutx64.dll", "inpout"},
                                            LegacyCase{"dlportio.dll", "dlport"},
-                                           LegacyCase{"inpout32.dll", "dlport"}));
+                                           LegacyCase{"inpout32.dll", "dlport"},
+                                           LegacyCase{"io.dll", "io"},
+                                           LegacyCase{"WinIo.dll", "winio"},
+                                           LegacyCase{"WinIo32.dll", "winio"}));
+
+// io.dll and WinIo, loaded by those names: the same DLL, its own port model.
+TEST_F(PortIo, IoDllWritesWiderValuesLowByteFirstAndWorksSingleBits) {
+  test::IoDllApi io;
+  ASSERT_TRUE(io.Load("io.dll"));
+  EXPECT_EQ(io.IsDriverInstalled(), 1);
+  io.PortWordOut(0x378, 0x3A41);
+  io.PortDWordOut(0x378, 0x04030201);
+  io.PortOut(0x37A, 0x04);
+  EXPECT_EQ(View().Drain(), (Records{0x7841, 0x793A, 0x7801, 0x7902, 0x7A03, 0x7B04, 0x7A04}));
+  // Data, status (idle), control, and an unmapped register, low first.
+  EXPECT_EQ(io.PortIn(0x37A), 0x04);
+  EXPECT_EQ(static_cast<std::uint16_t>(io.PortWordIn(0x378)), 0xD801);
+  EXPECT_EQ(static_cast<std::uint32_t>(io.PortDWordIn(0x378)), 0xFF04D801u);
+
+  io.SetPortBit(0x37A, 0);
+  io.ClrPortBit(0x37A, 0);
+  io.NotPortBit(0x37A, 1);
+  io.SetPortBit(0x37A, 8);  // no such bit: nothing changes, nothing is written
+  EXPECT_EQ(io.GetPortBit(0x37A, 1), 1);
+  EXPECT_EQ(io.GetPortBit(0x37A, 0), 0);
+  EXPECT_EQ(io.RightPortShift(0x37A, 1), 0x83);  // 0x06 >> 1, bit 7 from val
+  EXPECT_EQ(io.LeftPortShift(0x37A, 0), 0x06);   // 0x83 << 1, bit 0 from val
+  EXPECT_EQ(View().Drain(), (Records{0x7A05, 0x7A04, 0x7A06, 0x7A83, 0x7A06}));
+  ::FreeLibrary(io.module);
+}
+
+TEST_F(PortIo, WinIoPortValuesOfOneTwoAndFourBytes) {
+  test::WinIoApi winio;
+  ASSERT_TRUE(winio.Load("WinIo32.dll"));
+  EXPECT_TRUE(winio.InitializeWinIo());
+  EXPECT_TRUE(winio.SetPortVal(0x378, 0x41, 1));
+  EXPECT_TRUE(winio.SetPortVal(0x378, 0x0201, 2));
+  EXPECT_TRUE(winio.SetPortVal(0x378, 0x44332211, 4));
+  EXPECT_FALSE(winio.SetPortVal(0x378, 0x55, 3));
+  EXPECT_EQ(View().Drain(), (Records{0x7841, 0x7801, 0x7902, 0x7811, 0x7922, 0x7A33, 0x7B44}));
+  DWORD value = 0;
+  EXPECT_TRUE(winio.GetPortVal(0x37A, &value, 1));
+  EXPECT_EQ(value, 0x33u);
+  EXPECT_TRUE(winio.GetPortVal(0x378, &value, 2));
+  EXPECT_EQ(value, 0xD811u);
+  EXPECT_TRUE(winio.GetPortVal(0x378, &value, 4));
+  EXPECT_EQ(value, 0xFF33D811u);
+  EXPECT_FALSE(winio.GetPortVal(0x378, &value, 0));
+  EXPECT_FALSE(winio.GetPortVal(0x378, nullptr, 1));
+  // Physical memory is never touched: every call fails and hands out nothing.
+  BYTE memory[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  HANDLE section = ::GetCurrentProcess();
+  EXPECT_EQ(winio.MapPhysToLin(memory, sizeof memory, &section), nullptr);
+  EXPECT_EQ(section, nullptr);
+  EXPECT_FALSE(winio.UnmapPhysicalMemory(nullptr, memory));
+  value = 0x12345678;
+  EXPECT_FALSE(winio.GetPhysLong(memory, &value));
+  EXPECT_EQ(value, 0x12345678u);
+  EXPECT_FALSE(winio.SetPhysLong(memory, 0));
+  EXPECT_EQ(memory[0], 1);
+  winio.ShutdownWinIo();
+  EXPECT_EQ(View().Ring().count, 0);
+  ::FreeLibrary(winio.module);
+}
 
 TEST_F(PortIo, LegacyAppReportsAMissingDll) {
   const auto r = test::RunChild("legacy_lcd_app.exe --dll no_such_port_driver.dll");
