@@ -12,6 +12,9 @@ have_cmd ninja || want ninja-build
 have_cmd g++ || want g++
 have_cmd x86_64-w64-mingw32-g++-posix || want g++-mingw-w64-x86-64
 have_cmd i686-w64-mingw32-g++-posix || want g++-mingw-w64-i686
+# What ships is built with the win32 thread model.
+have_cmd x86_64-w64-mingw32-g++-win32 || want g++-mingw-w64-x86-64-win32
+have_cmd i686-w64-mingw32-g++-win32 || want g++-mingw-w64-i686-win32
 have_cmd i686-w64-mingw32-objdump || want binutils-mingw-w64-i686
 [ -x /usr/lib/wine/wine64 ] || want wine64
 [ -d /usr/src/googletest ] || want googletest
