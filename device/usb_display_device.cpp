@@ -11,6 +11,12 @@ UsbDisplayDevice::UsbDisplayDevice(UniquePipe pipe)
 // The pipe's owner closes it, if it was ever opened.
 UsbDisplayDevice::~UsbDisplayDevice() = default;
 
+void UsbDisplayDevice::ReplacePipe(UniquePipe pipe) {
+  outputPipe = std::move(pipe);
+  isOpen = outputPipe.IsValid();
+  lastWriteFailed = false;
+}
+
 std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t value,
                                           const std::uint8_t* data, std::uint8_t count) {
   if (!isOpen) return 0;

@@ -43,6 +43,9 @@ class UsbDisplayDevice {
                                   const std::uint8_t* data, std::uint8_t count);
 
   bool IsOpen() const { return isOpen; }
+  // Takes a newly opened pipe in the place of the present one, which is
+  // closed (a display that came back after its pipe went dead).
+  void ReplacePipe(UniquePipe pipe);
   // The display sends no answers, but its pipe can go away (unplugged, or a
   // driver that gave up): whether the latest packet failed to be written, and
   // how many have failed so far.

@@ -1,0 +1,168 @@
+// The display's mirror: the exact packets of a redraw, and that a display
+// redrawn from it (the virtual display's model stands in for it) shows
+// pixel for pixel what one that saw every packet shows.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "device/display_mirror.h"
+#include "device/packet_capture.h"
+#include "device/packet_text.h"
+#include "device/usb_display_device.h"
+#include "emulator/character_lcd_emulator.h"
+#include "tools/lcdsim/display_model.h"
+
+namespace lptlcd {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Lines = std::vector<std::string>;
+
+void ApplyAll(DisplayMirror& mirror, const Bytes& bytes) {
+  for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) {
+    mirror.Apply(bytes[at], bytes[at + 1], &bytes[at + 2], kPacketDataSize);
+  }
+}
+
+Bytes RedrawOf(const DisplayMirror& mirror) {
+  PacketCapture capture;
+  UsbDisplayDevice device(capture.OpenWriter());
+  mirror.Redraw(device);
+  return capture.TakeBytes();
+}
+
+Bytes Packets(const Lines& lines) {
+  Bytes bytes;
+  for (const std::string& line : lines) {
+    for (std::size_t i = 0; i < line.size(); i += 3) {
+      bytes.push_back(static_cast<std::uint8_t>(std::stoul(line.substr(i, 2), nullptr, 16)));
+    }
+  }
+  return bytes;
+}
+
+struct RedrawCase {
+  const char* name;
+  Lines sent;
+  Lines redraw;
+};
+
+TEST(DisplayMirrorTest, RedrawSendsTheStartUpPacketsThenWhatShows) {
+  const RedrawCase cases[] = {
+      {"nothing shown", {}, {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00"}},
+      {"glyphs, text in runs of six, the cursor where it stands",
+       {"04 00 7f 41 41 41 7f 00", "02 02 48 69 00 00 00 00", "03 1e 00 00 00 00 00 00",
+        "02 01 00 00 00 00 00 00", "03 00 01 00 00 00 00 00", "02 0a 30 31 32 33 34 35",
+        "02 04 36 37 38 39 00 00", "03 0c 00 00 00 00 00 00"},
+       {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00", "04 00 7f 41 41 41 7f 00",
+        "02 02 48 69 00 00 00 00", "03 1e 00 00 00 00 00 00", "02 01 00 00 00 00 00 00",
+        "03 00 01 00 00 00 00 00", "02 06 30 31 32 33 34 35", "02 04 36 37 38 39 00 00",
+        "03 0c 00 00 00 00 00 00"}},
+      // What came before the clear is gone, the custom character stays, and
+      // the cursor the clear put top left moved on from there.
+      {"a clear", {"04 03 01 02 03 04 05 00", "02 03 41 42 43 00 00 00", "01 02 00 00 00 00 00 00",
+                   "02 01 5a 00 00 00 00 00"},
+       {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00", "04 03 01 02 03 04 05 00",
+        "02 01 5a 00 00 00 00 00"}},
+      // Painted once in an earlier form: that form again for its paint, and
+      // the present one after.
+      {"a custom character redefined after it was painted",
+       {"04 01 11 11 11 11 11 00", "02 01 01 00 00 00 00 00", "04 01 22 22 22 22 22 00",
+        "02 01 01 00 00 00 00 00"},
+       {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00", "04 01 22 22 22 22 22 00",
+        "04 01 11 11 11 11 11 00", "02 01 01 00 00 00 00 00", "04 01 22 22 22 22 22 00",
+        "02 01 01 00 00 00 00 00"}},
+      // Painted again at the same place: only the last paint shows; a paint
+      // off the cell grid (x = 2) overlaps its neighbours and keeps its turn.
+      {"paints over paints",
+       {"02 02 41 42 00 00 00 00", "03 02 00 00 00 00 00 00", "02 01 43 00 00 00 00 00",
+        "03 00 00 00 00 00 00 00", "02 01 44 00 00 00 00 00", "03 f0 01 00 00 00 00 00"},
+       {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00", "03 06 00 00 00 00 00 00",
+        "02 01 42 00 00 00 00 00", "03 02 00 00 00 00 00 00", "02 01 43 00 00 00 00 00",
+        "03 00 00 00 00 00 00 00", "02 01 44 00 00 00 00 00", "03 f0 01 00 00 00 00 00"}},
+  };
+  for (const RedrawCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    DisplayMirror mirror;
+    ApplyAll(mirror, Packets(c.sent));
+    EXPECT_EQ(FormatPackets(RedrawOf(mirror)), c.redraw);
+  }
+}
+
+// A display model fed the packets: its whole screen, and its cursor.
+struct Shown {
+  std::vector<bool> pixels;
+  int cursorX;
+  int cursorRow;
+};
+
+Shown ShownAfter(const Bytes& bytes) {
+  lcdsim::DisplayModel model;
+  for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) {
+    model.ApplyPacket(&bytes[at]);
+  }
+  Shown shown{{}, model.CursorX(), model.CursorRow()};
+  for (int y = 0; y < kDisplayHeight; ++y) {
+    for (int x = 0; x < kDisplayWidth; ++x) shown.pixels.push_back(model.Pixel(x, y));
+  }
+  return shown;
+}
+
+TEST(DisplayMirrorTest, ARedrawnDisplayShowsWhatOneThatSawEverythingShows) {
+  // Sessions of the emulator's own packets: random instructions and
+  // characters, custom characters redefined while showing, far columns
+  // (whose positions wrap off the cell grid), clears and returns home.
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 engine(seed);
+    const auto random = [&engine] { return static_cast<unsigned>(engine()); };
+    PacketCapture capture;
+    UsbDisplayDevice device(capture.OpenWriter());
+    CharacterLcdEmulator emulator(&device, 20, 2);
+    emulator.SetMessageStream(std::tmpfile());
+    for (int step = 0; step < 400; ++step) {
+      const unsigned pick = random() % 20;
+      if (pick < 12) {
+        emulator.Execute(static_cast<LcdCommand>(0x100 | (random() % 3 == 0 ? random() % 8 : 0x20 + random() % 95)));
+      } else if (pick < 15) {
+        emulator.Execute(static_cast<LcdCommand>(0x80 | random() % 0x80));
+      } else if (pick < 17) {
+        emulator.Execute(static_cast<LcdCommand>(0x40 | (random() % 8) * 8));
+        for (int row = 0; row < 8; ++row) emulator.Execute(static_cast<LcdCommand>(0x100 | random() % 0x20));
+        emulator.Execute(0x80);
+      } else if (pick == 17) {
+        emulator.Execute(0x01);
+      } else if (pick == 18) {
+        emulator.Execute(0x02);
+      } else {
+        emulator.Flush();
+      }
+    }
+    emulator.Flush();
+    const Bytes sent = capture.TakeBytes();
+    DisplayMirror mirror;
+    ApplyAll(mirror, sent);
+    const Bytes redraw = RedrawOf(mirror);
+    const Shown expected = ShownAfter(sent);
+    const Shown redrawn = ShownAfter(redraw);
+    ASSERT_EQ(redrawn.pixels, expected.pixels);
+    EXPECT_EQ(redrawn.cursorRow, expected.cursorRow);
+    // A cursor run on past what a position packet can name is off the
+    // screen either way.
+    if (expected.cursorX <= 255) {
+      EXPECT_EQ(redrawn.cursorX, expected.cursorX);
+    } else {
+      EXPECT_GE(redrawn.cursorX, kDisplayWidth);
+    }
+    // The same mirror again from the redraw: nothing is lost going round.
+    DisplayMirror again;
+    ApplyAll(again, redraw);
+    EXPECT_EQ(RedrawOf(again), redraw);
+  }
+}
+
+}  // namespace
+}  // namespace lptlcd
