@@ -24,6 +24,9 @@ struct RingObjects {
   UniqueKernelHandle section;
   UniqueMappedView<PortWriteRing> view;
   bool createdSection = false;  // nobody held the ring before: it starts zero-filled
+  // Some object existed with a descriptor that refused this process all
+  // access, and was opened with only the rights the ring needs.
+  bool limitedAccess = false;
 };
 
 // The step that failed: the call, the object's name and Windows' error.
@@ -36,8 +39,11 @@ struct RingObjectsFailure {
 // Creates or opens the mutex (asking for initial ownership), the event
 // (auto-reset, not signalled) and the section (131,078 bytes, paging-file
 // backed), maps the whole section and then releases the mutex if this call
-// created it. False when any object or the view cannot be had; `failure`,
-// when given, then says which.
+// created it. What it creates lets this user's processes use it at any
+// elevation (capture/object_security.h); an object that exists and refuses
+// this process all access is opened with the rights the ring needs. False
+// when any object or the view cannot be had; `failure`, when given, then
+// says which.
 bool CreateRingObjects(RingObjects& objects, const RingObjectNames& names = RingObjectNames(),
                        RingObjectsFailure* failure = nullptr);
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cstring>
 #include <limits>
@@ -118,6 +120,89 @@ TEST_F(RingObjectsTest, OpensTheObjectsAProducerAlreadyHolds) {
   // The producer sees the ring consumed through its own view.
   EXPECT_EQ(0, producer.view.Get()->count);
   EXPECT_EQ(4, producer.view.Get()->readIndex);
+}
+
+// This process's user as SDDL names it ("S-1-5-21-...").
+std::string UserSid() {
+  UniqueKernelHandle token;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[256];
+  } info;
+  DWORD length = 0;
+  char* text = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) ||
+      !::GetTokenInformation(token.Get(), TokenUser, &info, sizeof info, &length) ||
+      !::ConvertSidToStringSidA(info.user.User.Sid, &text)) {
+    return "";
+  }
+  const std::string sid = text;
+  ::LocalFree(text);
+  return sid;
+}
+
+// An object's DACL (and label, where there are labels) as SDDL.
+std::string SecurityOf(HANDLE object) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return "";
+  }
+  char* text = nullptr;
+  std::string sddl;
+  if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    sddl = text;
+    ::LocalFree(text);
+  }
+  ::LocalFree(descriptor);
+  return sddl;
+}
+
+TEST_F(RingObjectsTest, ObjectsLetThisUserInAtAnyElevation) {
+  RingObjects objects;
+  ASSERT_TRUE(CreateRingObjects(objects, names));
+  const std::string sid = UserSid();
+  ASSERT_FALSE(sid.empty());
+  for (HANDLE object : {objects.mutex.Get(), objects.event.Get(), objects.section.Get()}) {
+    const std::string sddl = SecurityOf(object);
+    EXPECT_NE(sddl.find(";;;" + sid + ")"), std::string::npos) << sddl;
+    EXPECT_NE(sddl.find(";;;SY)"), std::string::npos) << sddl;
+  }
+  EXPECT_FALSE(objects.limitedAccess);
+}
+
+TEST_F(RingObjectsTest, ObjectsThatRefuseAllAccessAreOpenedForWhatTheRingNeeds) {
+  // Made by someone else with a descriptor that lets this user wait, signal
+  // and map, but not have all access, as CreateMutexA and the like ask.
+  const std::string sid = UserSid();
+  const auto attributes = [&](const char* rights, PSECURITY_DESCRIPTOR& descriptor) {
+    const std::string sddl = std::string("D:P(A;;") + rights + ";;;" + sid + ")";
+    EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                                      &descriptor, nullptr));
+    return SECURITY_ATTRIBUTES{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+  };
+  PSECURITY_DESCRIPTOR mutexSd = nullptr, eventSd = nullptr, sectionSd = nullptr;
+  SECURITY_ATTRIBUTES mutexSa = attributes("0x00100001", mutexSd);   // SYNCHRONIZE | MODIFY_STATE
+  SECURITY_ATTRIBUTES eventSa = attributes("0x00100002", eventSd);   // SYNCHRONIZE | MODIFY_STATE
+  SECURITY_ATTRIBUTES sectionSa = attributes("0x00000006", sectionSd);  // FILE_MAP_READ | WRITE
+  UniqueKernelHandle mutex(::CreateMutexA(&mutexSa, FALSE, names.mutex));
+  UniqueKernelHandle event(::CreateEventA(&eventSa, FALSE, FALSE, names.event));
+  UniqueKernelHandle section(::CreateFileMappingA(INVALID_HANDLE_VALUE, &sectionSa, PAGE_READWRITE, 0,
+                                                  static_cast<DWORD>(kRingSectionBytes), names.section));
+  for (PSECURITY_DESCRIPTOR sd : {mutexSd, eventSd, sectionSd}) ::LocalFree(sd);
+  ASSERT_TRUE(mutex && event && section);
+
+  RingObjects objects;
+  RingObjectsFailure failure;
+  ASSERT_TRUE(CreateRingObjects(objects, names, &failure)) << failure.call << " " << failure.error;
+  EXPECT_TRUE(objects.limitedAccess);
+  EXPECT_FALSE(objects.createdSection);
+  // And the ring works through them.
+  ProduceOnThread(kCharacterA);
+  LoggingDecoder log;
+  EXPECT_EQ(4u, RunCapturePass(objects, log.decoder, kGenerousMs).records);
+  EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
 }
 
 TEST_F(RingObjectsTest, NameTakenByAnotherKindOfObjectFails) {

@@ -1,0 +1,50 @@
+#pragma once
+// The security of the named objects the program shares with the producers
+// of port writes (and of its one-copy-per-session object).
+//
+// By default a named object gets the security of its creator's token, and
+// that is wrong both ways once one side runs elevated (old LCD software is
+// often set to "Run as administrator", as the real port drivers needed it):
+// an elevated token's default DACL grants only Administrators (a deny-only
+// group in the same user's normal token) and SYSTEM, and the object gets a
+// High mandatory label, the creator's integrity level, whose no-write-up
+// keeps every Medium process from setting the event, releasing the mutex or
+// writing the ring. So the objects are made with a descriptor that grants
+// this user (whatever the elevation) and SYSTEM all access, and labels them
+// Medium, where Windows has labels (Vista and later), so that only a
+// low-integrity process is kept from writing.
+
+#include <windows.h>
+
+#include "common/unique_handle.h"
+
+namespace lptlcd {
+
+// The SDDL of that descriptor for a user's SID ("S-1-5-21-..."), written into
+// `out` (the label part only when withLabel). False when it does not fit.
+bool SameUserObjectSddl(const char* userSid, bool withLabel, char* out, unsigned size);
+
+struct LocalMemoryTraits {
+  using Type = void*;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type memory) { ::LocalFree(memory); }
+};
+
+// The descriptor for this process's user, or none (objects then get the
+// default security) when it cannot be built. The calls it needs are looked up
+// in advapi32 at run time, so the port-I/O DLL imports from kernel32 alone.
+class SameUserSecurity {
+ public:
+  SameUserSecurity();
+  SameUserSecurity(const SameUserSecurity&) = delete;
+  SameUserSecurity& operator=(const SameUserSecurity&) = delete;
+
+  // For CreateMutexA and the like; null when there is no descriptor.
+  SECURITY_ATTRIBUTES* Attributes() { return descriptor ? &attributes : nullptr; }
+
+ private:
+  UniqueHandle<LocalMemoryTraits> descriptor;
+  SECURITY_ATTRIBUTES attributes = {};
+};
+
+}  // namespace lptlcd
