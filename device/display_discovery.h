@@ -46,6 +46,10 @@ bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path);
 // Finds the display and opens the named pipe below its interface path.
 UniqueFileHandle OpenDevicePipe(const char* pipeName);
 
+// The same, saying nothing: for looking for a display again, once a second,
+// after its pipe died.
+UniqueFileHandle OpenDevicePipeQuietly(const char* pipeName);
+
 // The search reports on standard output; tests that read the messages back
 // point it elsewhere.
 void SetDiscoveryMessageStream(std::FILE* stream);

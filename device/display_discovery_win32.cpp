@@ -27,6 +27,7 @@ static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "i686 interface record");
 namespace {
 
 std::FILE* messageStream = nullptr;
+bool quiet = false;
 
 std::FILE* Messages() { return messageStream != nullptr ? messageStream : stdout; }
 
@@ -34,6 +35,7 @@ std::FILE* Messages() { return messageStream != nullptr ? messageStream : stdout
 // standard output is a pipe.
 template <typename... Args>
 void Report(const char* format, Args... args) {
+  if (quiet) return;
   std::fprintf(Messages(), format, args...);
   std::fflush(Messages());
 }
@@ -121,6 +123,14 @@ UniqueFileHandle OpenDevicePipe(const char* pipeName) {
   devicePath[pathLength] = '\\';
   std::memcpy(devicePath + pathLength + 1, pipeName, nameLength + 1);
   return OpenForReadWrite(devicePath);
+}
+
+UniqueFileHandle OpenDevicePipeQuietly(const char* pipeName) {
+  // Only the display worker searches, so one flag for the search will do.
+  quiet = true;
+  UniqueFileHandle pipe = OpenDevicePipe(pipeName);
+  quiet = false;
+  return pipe;
 }
 
 }  // namespace lptlcd

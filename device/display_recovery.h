@@ -1,0 +1,55 @@
+#pragma once
+// A display whose pipe has died (unplugged, or USB re-enumerated it on
+// resume from sleep) does not come back by itself: its handle is dead for
+// good. While the device's writes fail, this looks for the display again,
+// quietly and at most once a second, and when one opens takes its pipe and
+// redraws it. The write watch says once that writes fail and once that they
+// go through again.
+
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+#include "device/display_write_watch.h"
+#include "device/mirrored_display_device.h"
+
+namespace lptlcd {
+
+constexpr std::uint32_t kDisplaySearchIntervalMs = 1000;
+
+class DisplayRecovery {
+ public:
+  // `reopen` finds the display and opens its pipe again, saying nothing; an
+  // empty owner when there is none yet.
+  using Reopen = std::function<UniquePipe()>;
+
+  DisplayRecovery(MirroredDisplayDevice& display, DisplayWriteWatch& writeWatch, Reopen reopenPipe)
+      : device(display), watch(writeWatch), reopen(std::move(reopenPipe)) {}
+
+  // After each command and each idle flush; nowMs is a millisecond clock
+  // that may wrap.
+  void Check(std::uint32_t nowMs) {
+    watch.Check();
+    if (!device.LastWriteFailed()) {
+      searching = false;
+      return;
+    }
+    // The first search comes at once, the next ones a second apart.
+    if (searching && static_cast<std::uint32_t>(nowMs - lastSearchMs) < kDisplaySearchIntervalMs) return;
+    searching = true;
+    lastSearchMs = nowMs;
+    UniquePipe pipe = reopen();
+    if (!pipe) return;
+    device.Reconnect(std::move(pipe));
+    watch.Check();
+  }
+
+ private:
+  MirroredDisplayDevice& device;
+  DisplayWriteWatch& watch;
+  Reopen reopen;
+  bool searching = false;
+  std::uint32_t lastSearchMs = 0;
+};
+
+}  // namespace lptlcd
