@@ -25,6 +25,14 @@ struct CapturePass {
   std::size_t left = 0;     // still pending in the ring after the pass
 };
 
+// How long a pass waits for the ring's mutex before it says that another
+// program holds it (a hung producer, or one that may only wait on it): one
+// line, and one more when the mutex is free again; the pass waits on.
+constexpr DWORD kRingHeldTooLongMs = 5000;
+constexpr char kRingHeldMessage[] =
+    "Another program holds the shared buffer (VUVIrizARAccess): waiting for it\n";
+constexpr char kRingFreeAgainMessage[] = "The shared buffer is free again\n";
+
 // Records taken out of the ring under one hold of its mutex: the producer
 // waits for a copy of at most this many (8 KiB), never for their decoding.
 constexpr std::size_t kDrainChunkRecords = 4096;

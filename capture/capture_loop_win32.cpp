@@ -8,6 +8,25 @@
 
 namespace lptlcd {
 
+namespace {
+
+void Say(const char* line) {
+  std::fputs(line, stdout);
+  std::fflush(stdout);
+}
+
+// The ring's mutex, however long it takes; a wait that lasts says so.
+MutexLock AcquireRing(const RingObjects& objects) {
+  MutexLock lock = AcquireMutex(objects.mutex.Get(), kRingHeldTooLongMs);
+  if (!lock.TimedOut()) return lock;
+  Say(kRingHeldMessage);
+  lock = AcquireMutex(objects.mutex.Get(), INFINITE);
+  if (lock) Say(kRingFreeAgainMessage);
+  return lock;
+}
+
+}  // namespace
+
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
                       std::size_t maxRecords) {
   CapturePass pass;
@@ -15,7 +34,7 @@ CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
   for (;;) {
     std::size_t taken = 0;
     {
-      const MutexLock lock = AcquireMutex(objects.mutex.Get(), INFINITE);
+      const MutexLock lock = AcquireRing(objects);
       if (!lock) {
         // Without the mutex the producer may be writing: never touch the ring.
         pass.outcome = CapturePass::Outcome::kMutexFailed;

@@ -5,36 +5,51 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <string_view>
 
 #include "capture/capture_loop.h"
 #include "capture/port_write_decoder.h"
 #include "capture/ring_objects.h"
+#include "capture/session_instance.h"
+#include "common/console_win32.h"
 #include "queue/command_queue.h"
 #include "queue/display_worker.h"
 
 namespace {
 
-// Standard output is often a pipe to whoever watches the program, and the
-// program ends by being terminated: nothing may wait in a buffer.
-void Fail(const char* message) {
-  std::printf("%s", message);
-  std::fflush(stdout);
-  std::exit(1);
+// The object that could not be had, and Windows' reason, as one line.
+void ReportRingFailure(const lptlcd::RingObjectsFailure& failure) {
+  if (failure.call == nullptr) return;
+  const bool map = std::string_view(failure.call) == "MapViewOfFile";
+  std::printf("Could not %s %s (error %lu)\n", map ? "map" : "create or open", failure.object,
+              static_cast<unsigned long>(failure.error));
 }
 
 }  // namespace
 
 int main() {
-  // The emulator's own messages come from the worker thread; keep them
-  // unbuffered too.
+  // Standard output is often a pipe to whoever watches the program, and the
+  // program ends by being terminated: nothing may wait in a buffer. The
+  // emulator's own messages come from the worker thread; unbuffered too.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
+  lptlcd::TurnOffQuickEdit();
+
+  // Before the ring is touched: a second copy would drain records too.
+  auto* instance = new lptlcd::UniqueKernelHandle;
+  if (lptlcd::ClaimSessionInstance(*instance) == lptlcd::InstanceClaim::kAnotherCopyRuns) {
+    lptlcd::FatalExit(lptlcd::kAlreadyRunningMessage);
+  }
 
   // Everything made here lives until the process ends and is never
   // destroyed: the worker may end the process while the loop still uses it.
   auto* objects = new lptlcd::RingObjects;
-  if (!lptlcd::CreateRingObjects(*objects)) Fail("Unable to create objects.\n");
-  if (!lptlcd::Init()) Fail("Unable to init LCD buffer");
+  lptlcd::RingObjectsFailure failure;
+  if (!lptlcd::CreateRingObjects(*objects, lptlcd::RingObjectNames(), &failure)) {
+    std::printf("Unable to create objects.\n");
+    ReportRingFailure(failure);
+    lptlcd::FatalExit("");
+  }
+  if (!lptlcd::Init()) lptlcd::FatalExit("Unable to init LCD buffer");
   lptlcd::StartWorker();
 
   auto* decoder =

@@ -8,7 +8,7 @@
 
 #include <atomic>
 
-#include "device/display_write_watch.h"
+#include "device/display_recovery.h"
 #include "emulator/character_lcd_emulator.h"
 #include "queue/command_queue.h"
 
@@ -23,13 +23,15 @@ enum class WorkerExit { kWaitFailed, kStopped };
 // Waits for commands and executes them one at a time, taking each from the
 // queue under its lock and executing it outside; on an interval without one it
 // calls Flush. Returns when a wait fails or (for tests) when *stop is seen set.
-// A watch, when given, is checked after every command and flush.
+// A recovery, when given, is checked after every command and flush.
 WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emulator,
                                 DWORD flushIntervalMs, const std::atomic<bool>* stop = nullptr,
-                                DisplayWriteWatch* watch = nullptr);
+                                DisplayRecovery* recovery = nullptr);
 
 // Asks Windows for a 1 ms timer tick for the whole process: with the default
-// tick of about 15.6 ms a 1 ms wait lasts up to a whole tick. True when granted.
+// tick of about 15.6 ms a 1 ms wait lasts up to a whole tick. Before that, on
+// Windows 11, keeps the process out of the power throttling that may ignore
+// the request for a minimised or covered window. True when the tick is granted.
 bool RequestMillisecondTimer();
 
 // The thread's procedure: opens the display (or ends the process with status

@@ -2,22 +2,23 @@
 
 #include <process.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 
-#include "device/usb_display_device.h"
+#include "common/console_win32.h"
+#include "device/display_discovery.h"
+#include "queue/power_throttling.h"
 
 namespace lptlcd {
 
 WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emulator,
                                 DWORD flushIntervalMs, const std::atomic<bool>* stop,
-                                DisplayWriteWatch* watch) {
+                                DisplayRecovery* recovery) {
   for (;;) {
     if (stop != nullptr && stop->load()) return WorkerExit::kStopped;
     const DWORD woke = ::WaitForSingleObject(queue.event.Get(), flushIntervalMs);
     if (woke == WAIT_TIMEOUT) {
       emulator.Flush();
-      if (watch != nullptr) watch->Check();
+      if (recovery != nullptr) recovery->Check(::GetTickCount());
       continue;
     }
     if (woke != WAIT_OBJECT_0) return WorkerExit::kWaitFailed;
@@ -29,27 +30,46 @@ WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emula
       if (taken == TakeResult::kEmpty) break;
       if (taken == TakeResult::kLockFailed) return WorkerExit::kWaitFailed;
       emulator.Execute(command);
-      if (watch != nullptr) watch->Check();
+      if (recovery != nullptr) recovery->Check(::GetTickCount());
     }
   }
 }
 
-bool RequestMillisecondTimer() { return ::timeBeginPeriod(1) == TIMERR_NOERROR; }
+namespace {
+
+// SetProcessInformation is Windows 8's: looked up, never imported.
+void OptOutOfTimerThrottling() {
+  using SetProcessInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+  const auto set = reinterpret_cast<SetProcessInformationFn>(reinterpret_cast<void (*)()>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetProcessInformation")));
+  if (set == nullptr) return;
+  OptOutOfPowerThrottling([set](int infoClass, PowerThrottlingState* state, std::uint32_t size) {
+    return set(::GetCurrentProcess(), infoClass, state, size) != FALSE;
+  });
+}
+
+UniquePipe FindDisplayAgain() {
+  return UniquePipe(OpenDevicePipeQuietly(kOutputPipeName).Release());
+}
+
+}  // namespace
+
+bool RequestMillisecondTimer() {
+  OptOutOfTimerThrottling();
+  return ::timeBeginPeriod(1) == TIMERR_NOERROR;
+}
 
 void __cdecl DisplayWorker(void*) {
-  // Both live until the process ends: nothing ever stops the worker for good
+  // All live until the process ends: nothing ever stops the worker for good
   // except the process itself.
-  auto* device = new UsbDisplayDevice();
-  if (!device->IsOpen()) {
-    std::printf("Unable to open device\n");
-    std::fflush(stdout);
-    std::exit(1);
-  }
+  auto* device = new MirroredDisplayDevice();
+  if (!device->IsOpen()) FatalExit("Unable to open device\n");
   device->SendControl1();
   device->ClearScreen();
   auto* emulator = new CharacterLcdEmulator(device, kEmulatedColumns, kEmulatedLines);
   auto* watch = new DisplayWriteWatch(*device, stdout);
-  RunDisplayWorkerLoop(TheCommandQueue(), *emulator, kIdleFlushMilliseconds, nullptr, watch);
+  auto* recovery = new DisplayRecovery(*device, *watch, &FindDisplayAgain);
+  RunDisplayWorkerLoop(TheCommandQueue(), *emulator, kIdleFlushMilliseconds, nullptr, recovery);
 }
 
 void StartWorker() {

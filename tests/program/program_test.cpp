@@ -114,7 +114,8 @@ TEST_F(ProgramTest, ObjectsThatCannotBeHadEndTheProgram) {
   ASSERT_TRUE(squatter);
   ASSERT_TRUE(program.Start(LptlcdProgramPath()));
   EXPECT_EQ(1, program.WaitForExit(kGenerousMs));
-  EXPECT_EQ("Unable to create objects.\n", program.Output());
+  EXPECT_EQ("Unable to create objects.\nCould not create or open VUVIrizARData (error 6)\n",
+            program.Output());  // ERROR_INVALID_HANDLE: a name of another kind of object
 }
 
 TEST_F(ProgramTest, RoadOfOneCharacter) {
