@@ -1,0 +1,125 @@
+// What a Windows user meets that Wine can show: a display that is unplugged
+// and comes back, and a second copy of lptlcd started beside the first.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "capture/session_instance.h"
+#include "e2e_support.h"
+#include "tools/producer/flood_pattern.h"
+
+namespace lptlcd::test {
+namespace {
+
+constexpr char kWriteFailed[] = "Unable to write to device\n";
+constexpr char kWritesAgain[] = "Writing to device again\n";
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t found = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+  return found;
+}
+
+// Feeds one part of the session as a script, waited for until lptlcd has
+// taken it from the ring.
+void FeedPart(Simulator& sim, const std::string& name, const std::string& script) {
+  const std::string file = sim.File(name + ".script");
+  { std::ofstream(file, std::ios::binary) << script; }
+  const ChildResult feed = Feed("--script " + Quoted(file) + " --wait-drained --give-up 10000");
+  ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
+}
+
+// Waits until the display has had no packet for a while, then gives its
+// screen: the pixel rows and the text.
+std::vector<std::string> SettledPixels(Simulator& sim) {
+  std::size_t seen = 0;
+  WaitFor([&] {
+    const std::size_t now = sim.Packets().size();
+    const bool still = now == seen;
+    seen = now;
+    ::Sleep(300);
+    return still && sim.Pixels().size() == 32;
+  }, kGenerousMs);
+  return sim.Pixels();
+}
+
+// Text, custom characters (one redefined after it was painted), a clear and
+// more text, in three parts.
+const char kBefore[] =
+    "init\nchar 0 1f 11 11 11 11 11 1f 00\nchar 1 04 0e 1f 0e 04 00 00 00\n"
+    "text 0 Hello\ndata 00\ndata 01\nat 1 0\nwrite before unplug\n";
+const char kWhileAway[] =
+    "clear\ntext 0 while away\ndata 00\nchar 0 00 00 0a 00 11 0e 00 00\nat 1 3\nwrite gone\n";
+const char kAfter[] = "at 1 10\nwrite back\ndata 00\ndata 01\n";
+
+TEST(Recovery, ARepluggedDisplayShowsWhatOneThatStayedShows) {
+  std::vector<std::string> expectedPixels;
+  std::string expectedText;
+  {
+    Simulator sim("stayed");
+    Program program;
+    StartDisplayAndProgram(sim, program);
+    for (const char* part : {kBefore, kWhileAway, kAfter}) FeedPart(sim, "part", part);
+    expectedPixels = SettledPixels(sim);
+    expectedText = sim.Text();
+  }
+  ASSERT_EQ(expectedPixels.size(), 32u);
+  ASSERT_NE(expectedText.find("while away"), std::string::npos) << expectedText;
+
+  Simulator first("unplugged");
+  Program program;
+  StartDisplayAndProgram(first, program);
+  FeedPart(first, "before", kBefore);
+  SettledPixels(first);
+  first.Stop();  // unplugged: the pipe is gone and so is the display's registration
+  FeedPart(first, "away", kWhileAway);
+  ASSERT_TRUE(program.WaitForOutput(kWriteFailed, kGenerousMs)) << program.Output();
+
+  Simulator again("plugged_in_again");  // the same display, "B", found anew
+  ASSERT_TRUE(again.Start()) << again.Output();
+  ASSERT_TRUE(program.WaitForOutput(kWritesAgain, kGenerousMs)) << program.Output();
+  FeedPart(again, "after", kAfter);
+  EXPECT_EQ(SettledPixels(again), expectedPixels) << again.Text() << "expected:\n" << expectedText;
+  EXPECT_EQ(again.Text(), expectedText);
+  // Said once each, and the searches said nothing.
+  const std::string output = program.Output();
+  EXPECT_EQ(Occurrences(output, kWriteFailed), 1u) << output;
+  EXPECT_EQ(Occurrences(output, kWritesAgain), 1u) << output;
+  EXPECT_EQ(Occurrences(output, "Attempting to open"), 1u) << output;
+}
+
+TEST(Recovery, ASecondCopyEndsAndTheFirstLosesNothing) {
+  constexpr std::size_t kRecords = 200000;
+  FloodPattern pattern(Waveform::kNormal);
+  std::vector<PortWriteRecord> records;
+  pattern.Next(kRecords, records);
+  const std::string expectedText = DataBytesOf(records);
+
+  Simulator sim("two_copies");
+  Program program;
+  StartDisplayAndProgram(sim, program);
+  ChildProcess feed;
+  ASSERT_TRUE(feed.Start(Quoted(LCDFEED_EXE) + " --flood " + std::to_string(kRecords) +
+                         " --wait-drained --give-up 60000"));
+  // The second copy starts while the first drains the flood.
+  ASSERT_TRUE(WaitFor([&] { return !sim.Packets().empty() && TextCarriedBy(sim.Packets()).size() > 100; },
+                      kGenerousMs));
+  const ChildResult second = RunChild(Quoted(LPTLCD_EXE), {}, kGenerousMs);
+  ASSERT_TRUE(second.finished);
+  EXPECT_EQ(second.exitCode, 1u);
+  EXPECT_EQ(second.out, kAlreadyRunningMessage);
+
+  EXPECT_EQ(feed.WaitForExit(kFloodBoundMs), 0) << feed.Output() << feed.Errors();
+  ASSERT_TRUE(WaitFor([&] { return TextCarriedBy(sim.Packets()).size() >= expectedText.size(); },
+                      kFloodBoundMs));
+  EXPECT_TRUE(TextCarriedBy(sim.Packets()) == expectedText) << "the flood arrived changed";
+  EXPECT_TRUE(program.IsRunning());
+}
+
+}  // namespace
+}  // namespace lptlcd::test
