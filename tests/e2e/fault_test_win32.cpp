@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "capture/capture_loop.h"
+#include "capture/port_write_ring.h"
+#include "common/win32_handles.h"
 #include "e2e_support.h"
 #include "tools/producer/flood_pattern.h"
 
@@ -134,7 +137,17 @@ TEST(Faults, AProducerKilledWhileItHoldsTheRingDoesNotStopTheProgram) {
   ChildProcess faulty;
   ASSERT_TRUE(faulty.Start(FaultyProducer("hold-lock init \"text 0 added, then killed\"")));
   ASSERT_TRUE(faulty.WaitForOutput("holds the lock", kGenerousMs)) << faulty.Output();
+  // Woken while the mutex stays held, the program says so after five
+  // seconds and waits on; once the holder is killed, it says the buffer is
+  // free again.
+  {
+    UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, kRingEventName));
+    ASSERT_TRUE(event && ::SetEvent(event.Get()));
+  }
+  ASSERT_TRUE(program.WaitForOutput(kRingHeldMessage, kGenerousMs)) << program.Output();
+  EXPECT_EQ(program.Output().find(kRingFreeAgainMessage), std::string::npos);
   faulty.Terminate();
+  ASSERT_TRUE(program.WaitForOutput(kRingFreeAgainMessage, kGenerousMs)) << program.Output();
 
   // The next producer's records wake the program; the mutex it then gets
   // was abandoned, and what the dead producer added is drained with them.
