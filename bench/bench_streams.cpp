@@ -87,24 +87,24 @@ std::vector<PortWriteRecord> Repeated(const std::vector<PortWriteRecord>& stream
 
 std::uint8_t CountingDisplay::SendPacket(std::uint8_t, std::uint8_t, const std::uint8_t*,
                                          std::uint8_t count) {
-  ++packets_;
+  ++packets;
   return count <= kPacketDataSize ? count : static_cast<std::uint8_t>(kPacketDataSize);
 }
 
 Mirror::Mirror()
-    : emulator_(&display_, 20, 2), decoder_([this](LcdCommand command) {
-        ++commands_;
-        emulator_.Execute(command);
+    : emulator(&display, 20, 2), decoder([this](LcdCommand command) {
+        ++commands;
+        emulator.Execute(command);
       }) {
-  emulator_.SetMessageStream(stderr);
+  emulator.SetMessageStream(stderr);
 }
 
 Mirror::Counts Mirror::Feed(const std::vector<PortWriteRecord>& records, bool flushAfter) {
-  const std::size_t commandsBefore = commands_;
-  const std::size_t packetsBefore = display_.Packets();
-  for (PortWriteRecord record : records) decoder_.Decode(record);
-  if (flushAfter) emulator_.Flush();
-  return {commands_ - commandsBefore, display_.Packets() - packetsBefore};
+  const std::size_t commandsBefore = commands;
+  const std::size_t packetsBefore = display.Packets();
+  for (PortWriteRecord record : records) decoder.Decode(record);
+  if (flushAfter) emulator.Flush();
+  return {commands - commandsBefore, display.Packets() - packetsBefore};
 }
 
 }  // namespace lptlcd::bench

@@ -43,10 +43,10 @@ class CountingDisplay : public UsbDisplayDevice {
   CountingDisplay() : UsbDisplayDevice(UniquePipe()) {}
   std::uint8_t SendPacket(std::uint8_t command, std::uint8_t value, const std::uint8_t* data,
                           std::uint8_t count) override;
-  std::size_t Packets() const { return packets_; }
+  std::size_t Packets() const { return packets; }
 
  private:
-  std::size_t packets_ = 0;
+  std::size_t packets = 0;
 };
 
 // The program's decoder and emulator over a counting display, keeping their
@@ -66,10 +66,10 @@ class Mirror {
   Counts Feed(const std::vector<PortWriteRecord>& records, bool flushAfter = true);
 
  private:
-  CountingDisplay display_;
-  CharacterLcdEmulator emulator_;
-  PortWriteDecoder decoder_;
-  std::size_t commands_ = 0;
+  CountingDisplay display;
+  CharacterLcdEmulator emulator;
+  PortWriteDecoder decoder;
+  std::size_t commands = 0;
 };
 
 }  // namespace lptlcd::bench

@@ -28,16 +28,16 @@ constexpr int kFewestPackets = 2 * ((20 + 5) / 6) + 2;
 class Chain {
  public:
   Chain()
-      : device_(capture_.OpenWriter()),
-        emulator_(&device_, 20, 2),
-        decoder_([this](lptlcd::LcdCommand command) { emulator_.Execute(command); }) {}
+      : device(capture.OpenWriter()),
+        emulator(&device, 20, 2),
+        decoder([this](lptlcd::LcdCommand command) { emulator.Execute(command); }) {}
 
   // Packets sent for the records, including the idle flush after them.
   std::size_t Packets(const std::vector<lptlcd::PortWriteRecord>& records) {
-    capture_.TakeBytes();
-    for (lptlcd::PortWriteRecord record : records) decoder_.Decode(record);
-    emulator_.Flush();
-    const std::size_t bytes = capture_.TakeBytes().size();
+    capture.TakeBytes();
+    for (lptlcd::PortWriteRecord record : records) decoder.Decode(record);
+    emulator.Flush();
+    const std::size_t bytes = capture.TakeBytes().size();
     if (bytes % lptlcd::kPacketSize != 0) {
       std::fprintf(stderr, "wire_bench: %zu bytes are not whole packets\n", bytes);
     }
@@ -45,10 +45,10 @@ class Chain {
   }
 
  private:
-  lptlcd::PacketCapture capture_;
-  lptlcd::UsbDisplayDevice device_;
-  lptlcd::CharacterLcdEmulator emulator_;
-  lptlcd::PortWriteDecoder decoder_;
+  lptlcd::PacketCapture capture;
+  lptlcd::UsbDisplayDevice device;
+  lptlcd::CharacterLcdEmulator emulator;
+  lptlcd::PortWriteDecoder decoder;
 };
 
 void Row(const char* measure, std::size_t packets, int fewest) {

@@ -30,7 +30,8 @@ class DisplayStallGuard {
  public:
   enum class Change { kNone, kStalled, kResumed };
 
-  explicit DisplayStallGuard(std::uint32_t graceMs = kDisplayStallGraceMs) : graceMs_(graceMs) {}
+  explicit DisplayStallGuard(std::uint32_t gracePeriodMs = kDisplayStallGraceMs)
+      : graceMs(gracePeriodMs) {}
 
   // room: commands the queue can still take; taken: how many the worker has
   // taken so far (a running count that may wrap); nowMs: a millisecond clock
@@ -39,16 +40,16 @@ class DisplayStallGuard {
 
   // Whether the last call found the display stalled, and whether it changed
   // that (for the program's messages).
-  bool Stalled() const { return stalled_; }
-  Change LastChange() const { return change_; }
+  bool Stalled() const { return stalled; }
+  Change LastChange() const { return change; }
 
  private:
-  std::uint32_t graceMs_;
-  bool primed_ = false;
-  std::uint32_t lastTaken_ = 0;
-  std::uint32_t lastProgressMs_ = 0;  // the last time the worker was seen taking, or room was seen
-  bool stalled_ = false;
-  Change change_ = Change::kNone;
+  std::uint32_t graceMs;
+  bool primed = false;
+  std::uint32_t lastTaken = 0;
+  std::uint32_t lastProgressMs = 0;  // the last time the worker was seen taking, or room was seen
+  bool stalled = false;
+  Change change = Change::kNone;
 };
 
 }  // namespace lptlcd

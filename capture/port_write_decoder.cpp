@@ -12,7 +12,7 @@ void PortWriteDecoder::Decode(PortWriteRecord record) {
     if (enable && !strobeHigh) {
       strobeHigh = true;
       const LcdCommand registerSelect = (value & 0x04) ? kRegisterSelectData : 0;
-      consumer_(static_cast<LcdCommand>(registerSelect | dataLatch));
+      consumer(static_cast<LcdCommand>(registerSelect | dataLatch));
     } else if (!enable) {
       strobeHigh = false;
     }

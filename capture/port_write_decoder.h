@@ -18,7 +18,7 @@ class PortWriteDecoder {
  public:
   using Consumer = std::function<void(LcdCommand)>;
 
-  explicit PortWriteDecoder(Consumer consumer) : consumer_(std::move(consumer)) {}
+  explicit PortWriteDecoder(Consumer onCommand) : consumer(std::move(onCommand)) {}
 
   // Processes one record; emits at most one command, before returning.
   void Decode(PortWriteRecord record);
@@ -27,7 +27,7 @@ class PortWriteDecoder {
   void ResetStrobe() { strobeHigh = false; }
 
  private:
-  Consumer consumer_;
+  Consumer consumer;
   // Before the first data write the latch reads as 0, like a port at power-up.
   std::uint8_t dataLatch = 0;
   bool strobeHigh = false;

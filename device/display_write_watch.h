@@ -16,20 +16,21 @@ constexpr char kDisplayWritesAgainMessage[] = "Writing to device again\n";
 
 class DisplayWriteWatch {
  public:
-  DisplayWriteWatch(const UsbDisplayDevice& device, std::FILE* out) : device_(device), out_(out) {}
+  DisplayWriteWatch(const UsbDisplayDevice& watched, std::FILE* messages)
+      : device(watched), out(messages) {}
 
   // Call after each operation on the device: cheap when nothing changed.
   void Check() {
-    if (device_.LastWriteFailed() == reportedFailing_) return;
-    reportedFailing_ = !reportedFailing_;
-    std::fputs(reportedFailing_ ? kDisplayWriteFailedMessage : kDisplayWritesAgainMessage, out_);
-    std::fflush(out_);
+    if (device.LastWriteFailed() == reportedFailing) return;
+    reportedFailing = !reportedFailing;
+    std::fputs(reportedFailing ? kDisplayWriteFailedMessage : kDisplayWritesAgainMessage, out);
+    std::fflush(out);
   }
 
  private:
-  const UsbDisplayDevice& device_;
-  std::FILE* out_;
-  bool reportedFailing_ = false;
+  const UsbDisplayDevice& device;
+  std::FILE* out;
+  bool reportedFailing = false;
 };
 
 }  // namespace lptlcd

@@ -32,7 +32,7 @@ class PacketCapture {
   struct State;
 
  private:
-  std::unique_ptr<State> state_;
+  std::unique_ptr<State> state;
 };
 
 }  // namespace lptlcd

@@ -24,13 +24,13 @@ bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size) {
 // The capture owns its state; the writer handles are only borrowed views of it.
 void ClosePipe(PipeHandle) {}
 
-PacketCapture::PacketCapture(bool discard) : state_(new State{discard, false, {}}) {}
+PacketCapture::PacketCapture(bool discard) : state(new State{discard, false, {}}) {}
 
-void PacketCapture::Disconnect() { state_->disconnected = true; }
+void PacketCapture::Disconnect() { state->disconnected = true; }
 PacketCapture::~PacketCapture() = default;
 
-UniquePipe PacketCapture::OpenWriter() { return UniquePipe(state_.get()); }
+UniquePipe PacketCapture::OpenWriter() { return UniquePipe(state.get()); }
 
-std::vector<std::uint8_t> PacketCapture::TakeBytes() { return std::exchange(state_->bytes, {}); }
+std::vector<std::uint8_t> PacketCapture::TakeBytes() { return std::exchange(state->bytes, {}); }
 
 }  // namespace lptlcd

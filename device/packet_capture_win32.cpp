@@ -21,47 +21,47 @@ struct PacketCapture::State {
   UniqueKernelHandle writeEnd;
 };
 
-PacketCapture::PacketCapture(bool discard) : state_(new State) {
-  state_->discard = discard;
+PacketCapture::PacketCapture(bool discard) : state(new State) {
+  state->discard = discard;
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
   if (::CreatePipe(&readEnd, &writeEnd, nullptr, kPipeBufferBytes)) {
-    state_->readEnd.Reset(readEnd);
-    state_->writeEnd.Reset(writeEnd);
+    state->readEnd.Reset(readEnd);
+    state->writeEnd.Reset(writeEnd);
   }
 }
 
 PacketCapture::~PacketCapture() = default;
 
 UniquePipe PacketCapture::OpenWriter() {
-  if (state_->discard) {
+  if (state->discard) {
     // A null sink that WriteFile accepts: the NUL device.
     return UniquePipe(::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
   }
   UniquePipe duplicate;
-  if (!::DuplicateHandle(::GetCurrentProcess(), state_->writeEnd.Get(), ::GetCurrentProcess(),
+  if (!::DuplicateHandle(::GetCurrentProcess(), state->writeEnd.Get(), ::GetCurrentProcess(),
                          duplicate.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS)) {
     return UniquePipe();
   }
   return duplicate;
 }
 
-void PacketCapture::Disconnect() { state_->readEnd.Reset(); }
+void PacketCapture::Disconnect() { state->readEnd.Reset(); }
 
 std::vector<std::uint8_t> PacketCapture::TakeBytes() {
   std::vector<std::uint8_t> bytes;
-  if (!state_->readEnd) return bytes;
+  if (!state->readEnd) return bytes;
   for (;;) {
     DWORD available = 0;
-    if (!::PeekNamedPipe(state_->readEnd.Get(), nullptr, 0, nullptr, &available, nullptr) ||
+    if (!::PeekNamedPipe(state->readEnd.Get(), nullptr, 0, nullptr, &available, nullptr) ||
         available == 0) {
       return bytes;
     }
     const std::size_t start = bytes.size();
     bytes.resize(start + available);
     DWORD got = 0;
-    if (!::ReadFile(state_->readEnd.Get(), bytes.data() + start, available, &got, nullptr)) {
+    if (!::ReadFile(state->readEnd.Get(), bytes.data() + start, available, &got, nullptr)) {
       bytes.resize(start);
       return bytes;
     }

@@ -14,14 +14,14 @@ namespace lptlcd::testing {
 // A device over a capture, with its packets read back in order.
 class CapturedDevice {
  public:
-  CapturedDevice() : device_(capture_.OpenWriter()) {}
-  UsbDisplayDevice& Device() { return device_; }
-  std::vector<std::string> TakePackets() { return FormatPackets(capture_.TakeBytes()); }
-  void Disconnect() { capture_.Disconnect(); }
+  CapturedDevice() : device(capture.OpenWriter()) {}
+  UsbDisplayDevice& Device() { return device; }
+  std::vector<std::string> TakePackets() { return FormatPackets(capture.TakeBytes()); }
+  void Disconnect() { capture.Disconnect(); }
 
  private:
-  PacketCapture capture_;
-  UsbDisplayDevice device_;
+  PacketCapture capture;
+  UsbDisplayDevice device;
 };
 
 }  // namespace lptlcd::testing

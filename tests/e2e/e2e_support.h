@@ -30,13 +30,13 @@ class Simulator : public SimulatorProcess {
 class Program {
  public:
   bool Start();
-  ~Program() { process_.Terminate(); }
-  std::string Output() const { return process_.Output(); }
-  bool IsRunning() const { return process_.IsRunning(); }
-  bool WaitForOutput(const std::string& text, DWORD boundMs) { return process_.WaitForOutput(text, boundMs); }
+  ~Program() { process.Terminate(); }
+  std::string Output() const { return process.Output(); }
+  bool IsRunning() const { return process.IsRunning(); }
+  bool WaitForOutput(const std::string& text, DWORD boundMs) { return process.WaitForOutput(text, boundMs); }
 
  private:
-  ChildProcess process_;
+  ChildProcess process;
 };
 
 // Starts the display, then the program, and waits for the program's two

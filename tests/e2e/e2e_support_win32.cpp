@@ -18,7 +18,7 @@ std::string Quoted(const std::string& path) { return "\"" + WindowsPath(path) + 
 
 Simulator::Simulator(const std::string& name) : SimulatorProcess(LCDSIM_EXE, "e2e_" + name) {}
 
-bool Program::Start() { return process_.Start(Quoted(LPTLCD_EXE)); }
+bool Program::Start() { return process.Start(Quoted(LPTLCD_EXE)); }
 
 void StartDisplayAndProgram(Simulator& sim, Program& program) {
   ASSERT_TRUE(sim.Start()) << sim.Output();

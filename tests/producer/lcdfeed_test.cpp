@@ -39,14 +39,14 @@ class LcdfeedTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
     // Keeps the objects alive between lcdfeed's runs, as lptlcd would.
-    ASSERT_TRUE(keeper_.Open()) << keeper_.LastFailure().call;
-    view_ = std::make_unique<RingView>();
-    ASSERT_TRUE(view_->IsOpen());
+    ASSERT_TRUE(keeper.Open()) << keeper.LastFailure().call;
+    view = std::make_unique<RingView>();
+    ASSERT_TRUE(view->IsOpen());
   }
-  RingView& View() { return *view_; }
+  RingView& View() { return *view; }
 
-  RingProducer keeper_;
-  std::unique_ptr<RingView> view_;
+  RingProducer keeper;
+  std::unique_ptr<RingView> view;
 };
 
 TEST_F(LcdfeedTest, RecordFileArrivesExactlyInBatches) {

@@ -28,7 +28,7 @@ constexpr int kFlush = -1;
 class LoggingEmulator : public CharacterLcdEmulator {
  public:
   explicit LoggingEmulator(UsbDisplayDevice* display)
-      : CharacterLcdEmulator(display, 20, 2), changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+      : CharacterLcdEmulator(display, 20, 2), changed(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
   void Execute(LcdCommand command) override {
     Log(command);
@@ -40,34 +40,34 @@ class LoggingEmulator : public CharacterLcdEmulator {
   }
 
   std::vector<int> Steps() const {
-    const auto held = lock_.Hold();
-    return steps_;
+    const auto held = lock.Hold();
+    return steps;
   }
 
   // Waits until done(commands executed, flushes) holds.
   template <typename Predicate>
   bool WaitUntil(Predicate done) {
-    return lptlcd::WaitUntil(changed_.Get(), kGenerousMs, [&] {
-      const auto held = lock_.Hold();
-      return done(executed_, flushes_);
+    return lptlcd::WaitUntil(changed.Get(), kGenerousMs, [&] {
+      const auto held = lock.Hold();
+      return done(executed, flushes);
     });
   }
 
  private:
   void Log(int step) {
     {
-      const auto held = lock_.Hold();
-      steps_.push_back(step);
-      ++(step == kFlush ? flushes_ : executed_);
+      const auto held = lock.Hold();
+      steps.push_back(step);
+      ++(step == kFlush ? flushes : executed);
     }
-    ::SetEvent(changed_.Get());
+    ::SetEvent(changed.Get());
   }
 
-  CriticalSection lock_;
-  UniqueKernelHandle changed_;
-  std::vector<int> steps_;
-  std::size_t executed_ = 0;
-  std::size_t flushes_ = 0;
+  CriticalSection lock;
+  UniqueKernelHandle changed;
+  std::vector<int> steps;
+  std::size_t executed = 0;
+  std::size_t flushes = 0;
 };
 
 std::vector<int> Executed(const std::vector<int>& steps) {

@@ -51,7 +51,7 @@ class ChildProcess {
   bool IsRunning() const;
   void Terminate();
   // The child's process handle (for its times, its id), or null before Start.
-  HANDLE Handle() const { return process_.Get(); }
+  HANDLE Handle() const { return process.Get(); }
 
   // Waits until standard output contains `text`.
   bool WaitForOutput(const std::string& text, DWORD timeoutMs);
@@ -63,12 +63,12 @@ class ChildProcess {
   struct Stream;
   static DWORD WINAPI ReadMain(void* stream);
 
-  UniqueKernelHandle process_;
-  UniqueKernelHandle changed_;
-  CriticalSection lock_;
-  Stream* out_;
-  Stream* err_;
-  std::string inputPath_;
+  UniqueKernelHandle process;
+  UniqueKernelHandle changed;
+  CriticalSection lock;
+  Stream* out;
+  Stream* err;
+  std::string inputPath;
 };
 
 struct ChildResult {

@@ -67,24 +67,24 @@ struct ChildProcess::Stream {
 };
 
 ChildProcess::ChildProcess()
-    : changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)), out_(new Stream), err_(new Stream) {
-  out_->owner = this;
-  err_->owner = this;
+    : changed(::CreateEventA(nullptr, FALSE, FALSE, nullptr)), out(new Stream), err(new Stream) {
+  out->owner = this;
+  err->owner = this;
 }
 
 ChildProcess::~ChildProcess() {
   Terminate();
-  for (Stream* stream : {out_, err_}) {
+  for (Stream* stream : {out, err}) {
     if (stream->reader) ::WaitForSingleObject(stream->reader.Get(), kGenerousMs);
     delete stream;
   }
-  if (!inputPath_.empty()) ::DeleteFileA(inputPath_.c_str());
+  if (!inputPath.empty()) ::DeleteFileA(inputPath.c_str());
 }
 
 bool ChildProcess::Start(const std::string& commandLine, const std::string& input) {
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   HANDLE writeEnds[2] = {};
-  Stream* streams[2] = {out_, err_};
+  Stream* streams[2] = {out, err};
   for (int i = 0; i < 2; ++i) {
     HANDLE readEnd = nullptr;
     if (!::CreatePipe(&readEnd, &writeEnds[i], &inheritable, 0)) return false;
@@ -99,9 +99,9 @@ bool ChildProcess::Start(const std::string& commandLine, const std::string& inpu
   const DWORD length = ::GetTempPathA(MAX_PATH, folder);
   char name[MAX_PATH];
   ::GetTempFileNameA(std::string(folder, length).c_str(), "in", 0, name);
-  inputPath_ = name;
-  std::ofstream(inputPath_, std::ios::binary) << input;
-  UniqueFileHandle in(::CreateFileA(inputPath_.c_str(), GENERIC_READ, FILE_SHARE_READ, &inheritable,
+  inputPath = name;
+  std::ofstream(inputPath, std::ios::binary) << input;
+  UniqueFileHandle in(::CreateFileA(inputPath.c_str(), GENERIC_READ, FILE_SHARE_READ, &inheritable,
                                     OPEN_EXISTING, 0, nullptr));
   if (!in) return false;
 
@@ -119,7 +119,7 @@ bool ChildProcess::Start(const std::string& commandLine, const std::string& inpu
     return false;
   }
   UniqueKernelHandle thread(info.hThread);
-  process_.Reset(info.hProcess);
+  process.Reset(info.hProcess);
   // Only the child holds the write ends now, so the readers see the end of
   // the output when the child ends.
   outWrite.Reset();
@@ -138,49 +138,49 @@ DWORD WINAPI ChildProcess::ReadMain(void* param) {
   DWORD got = 0;
   while (::ReadFile(stream->readEnd.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
     {
-      const auto held = self->lock_.Hold();
+      const auto held = self->lock.Hold();
       stream->text.append(buffer, got);
     }
-    ::SetEvent(self->changed_.Get());
+    ::SetEvent(self->changed.Get());
   }
-  ::SetEvent(self->changed_.Get());
+  ::SetEvent(self->changed.Get());
   return 0;
 }
 
 long ChildProcess::WaitForExit(DWORD timeoutMs) {
-  if (!process_ || ::WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return -1;
+  if (!process || ::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) return -1;
   DWORD code = 0;
-  ::GetExitCodeProcess(process_.Get(), &code);
-  for (Stream* stream : {out_, err_}) {
+  ::GetExitCodeProcess(process.Get(), &code);
+  for (Stream* stream : {out, err}) {
     if (stream->reader) ::WaitForSingleObject(stream->reader.Get(), timeoutMs);
   }
   return static_cast<long>(code);
 }
 
 bool ChildProcess::IsRunning() const {
-  return process_ && ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+  return process && ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
 }
 
 void ChildProcess::Terminate() {
   if (IsRunning()) {
-    ::TerminateProcess(process_.Get(), 99);
-    ::WaitForSingleObject(process_.Get(), kGenerousMs);
+    ::TerminateProcess(process.Get(), 99);
+    ::WaitForSingleObject(process.Get(), kGenerousMs);
   }
 }
 
 bool ChildProcess::WaitForOutput(const std::string& text, DWORD timeoutMs) {
-  return WaitUntil(changed_.Get(), timeoutMs,
+  return WaitUntil(changed.Get(), timeoutMs,
                    [&] { return Output().find(text) != std::string::npos; });
 }
 
 std::string ChildProcess::Output() const {
-  const auto held = lock_.Hold();
-  return WithoutCarriageReturns(out_->text);
+  const auto held = lock.Hold();
+  return WithoutCarriageReturns(out->text);
 }
 
 std::string ChildProcess::Errors() const {
-  const auto held = lock_.Hold();
-  return WithoutCarriageReturns(err_->text);
+  const auto held = lock.Hold();
+  return WithoutCarriageReturns(err->text);
 }
 
 ChildResult RunChild(const std::string& commandLine, const std::string& input, DWORD timeoutMs) {

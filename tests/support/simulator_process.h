@@ -32,15 +32,15 @@ class SimulatorProcess {
   // hangs and comes back (StartServing's simulator only). False when its
   // pause event cannot be found.
   bool PauseReading(bool paused);
-  long WaitForExit(DWORD boundMs) { return process_.WaitForExit(boundMs); }
+  long WaitForExit(DWORD boundMs) { return process.WaitForExit(boundMs); }
   void Stop();
 
-  std::string File(const std::string& name) const { return folder_ + name; }
-  const std::string& StopEventName() const { return stopEvent_; }
-  std::string Output() const { return process_.Output(); }
-  std::string Errors() const { return process_.Errors(); }
+  std::string File(const std::string& name) const { return folder + name; }
+  const std::string& StopEventName() const { return stopEvent; }
+  std::string Output() const { return process.Output(); }
+  std::string Errors() const { return process.Errors(); }
   bool WaitForOutput(const std::string& text, DWORD boundMs) {
-    return process_.WaitForOutput(text, boundMs);
+    return process.WaitForOutput(text, boundMs);
   }
 
   // What StartServing's files say: the packet lines, the four text rows, and
@@ -52,12 +52,12 @@ class SimulatorProcess {
   bool WaitForText(const std::string& expected, DWORD boundMs = kGenerousMs) const;
 
  private:
-  std::string program_;
-  std::string folder_;
-  std::string tag_;  // unique among the process's simulators
-  std::string stopEvent_;
-  std::string pauseEvent_;
-  ChildProcess process_;
+  std::string program;
+  std::string folder;
+  std::string tag;  // unique among the process's simulators
+  std::string stopEvent;
+  std::string pauseEvent;
+  ChildProcess process;
 };
 
 // The lines of a text, without their line ends.

@@ -24,40 +24,40 @@ std::string UniqueTag(const std::string& name) {
 }  // namespace
 
 SimulatorProcess::SimulatorProcess(const std::string& lcdsimPath, const std::string& name)
-    : program_("\"" + WindowsPath(lcdsimPath) + "\""),
-      folder_(MakeTempFolder("lcdsim_" + name)),
-      tag_(UniqueTag(name)),
-      stopEvent_("lcdsim_test_stop_" + tag_),
-      pauseEvent_("lcdsim_test_pause_" + tag_) {}
+    : program("\"" + WindowsPath(lcdsimPath) + "\""),
+      folder(MakeTempFolder("lcdsim_" + name)),
+      tag(UniqueTag(name)),
+      stopEvent("lcdsim_test_stop_" + tag),
+      pauseEvent("lcdsim_test_pause_" + tag) {}
 
 // A test that failed half-way still stops the simulator the clean way, so
 // that its registrations do not spoil the tests after it.
 SimulatorProcess::~SimulatorProcess() { Stop(); }
 
 bool SimulatorProcess::Start(const std::string& arguments) {
-  return process_.Start(program_ + " " + arguments);
+  return process.Start(program + " " + arguments);
 }
 
 bool SimulatorProcess::StartServing() {
   return Start("--display B --log \"" + File("packets.log") + "\" --text-dump \"" +
                File("screen.txt") + "\" --pbm \"" + File("screen.pbm") +
-               "\" --files-on-idle --stop-event " + stopEvent_ + " --pause-event " + pauseEvent_) &&
-         process_.WaitForOutput("lcdsim: ready: serving PIPE01\n", kGenerousMs);
+               "\" --files-on-idle --stop-event " + stopEvent + " --pause-event " + pauseEvent) &&
+         process.WaitForOutput("lcdsim: ready: serving PIPE01\n", kGenerousMs);
 }
 
 bool SimulatorProcess::PauseReading(bool paused) {
-  UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, pauseEvent_.c_str()));
+  UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, pauseEvent.c_str()));
   return event && (paused ? ::SetEvent(event.Get()) : ::ResetEvent(event.Get()));
 }
 
 bool SimulatorProcess::RequestStop() {
-  UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, stopEvent_.c_str()));
+  UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, stopEvent.c_str()));
   return event && ::SetEvent(event.Get());
 }
 
 void SimulatorProcess::Stop() {
-  if (!process_.IsRunning()) return;
-  if (!RequestStop() || process_.WaitForExit(kGenerousMs) == -1) process_.Terminate();
+  if (!process.IsRunning()) return;
+  if (!RequestStop() || process.WaitForExit(kGenerousMs) == -1) process.Terminate();
 }
 
 std::vector<std::string> SimulatorProcess::Packets() const {

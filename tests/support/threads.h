@@ -14,10 +14,10 @@ namespace lptlcd {
 // that ends holding a mutex abandons it).
 void RunOnThread(const std::function<void()>& body);
 
-// A Win32 thread that runs `body` until joined.
+// A Win32 thread that runs `run` until joined.
 class TestThread {
  public:
-  explicit TestThread(std::function<void()> body);
+  explicit TestThread(std::function<void()> run);
   ~TestThread() { Join(); }
   TestThread(const TestThread&) = delete;
   TestThread& operator=(const TestThread&) = delete;
@@ -25,8 +25,8 @@ class TestThread {
 
  private:
   static DWORD WINAPI Main(void* self);
-  std::function<void()> body_;
-  UniqueKernelHandle thread_;
+  std::function<void()> body;
+  UniqueKernelHandle thread;
 };
 
 // True when a thread other than the caller can take the mutex at once (so it

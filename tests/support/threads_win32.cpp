@@ -11,17 +11,17 @@ void RunOnThread(const std::function<void()>& body) {
   thread.Join();
 }
 
-TestThread::TestThread(std::function<void()> body)
-    : body_(std::move(body)), thread_(::CreateThread(nullptr, 0, &TestThread::Main, this, 0, nullptr)) {}
+TestThread::TestThread(std::function<void()> run)
+    : body(std::move(run)), thread(::CreateThread(nullptr, 0, &TestThread::Main, this, 0, nullptr)) {}
 
 void TestThread::Join() {
-  if (!thread_) return;
-  ::WaitForSingleObject(thread_.Get(), INFINITE);
-  thread_.Reset();
+  if (!thread) return;
+  ::WaitForSingleObject(thread.Get(), INFINITE);
+  thread.Reset();
 }
 
 DWORD WINAPI TestThread::Main(void* self) {
-  static_cast<TestThread*>(self)->body_();
+  static_cast<TestThread*>(self)->body();
   return 0;
 }
 

@@ -35,36 +35,36 @@ class DisplayRegistration {
     kUnopenable,  // listed by SetupAPI, but opening its path fails
   };
 
-  // instanceId: the USB instance id, e.g. "B". Instances are enumerated in
-  // the order of their ids, so "B" comes before "C".
-  explicit DisplayRegistration(std::string instanceId, Kind kind = Kind::kOpenable);
+  // id: the USB instance id, e.g. "B". Instances are enumerated in the
+  // order of their ids, so "B" comes before "C".
+  explicit DisplayRegistration(std::string id, Kind registrationKind = Kind::kOpenable);
   ~DisplayRegistration();  // removes the registry keys and the link
 
   DisplayRegistration(const DisplayRegistration&) = delete;
   DisplayRegistration& operator=(const DisplayRegistration&) = delete;
 
   // True when every key (and, for an openable one, the link) was created.
-  bool ok() const { return ok_; }
+  bool ok() const { return registered; }
   // \\?\usb#vid_1111&pid_0002#<id in lower case>#{00873fdf-...}: the path
   // that SetupAPI reports for this interface.
-  const std::string& InterfacePath() const { return interfacePath_; }
-  const std::string& InstanceId() const { return instanceId_; }
-  Kind GetKind() const { return kind_; }
+  const std::string& InterfacePath() const { return interfacePath; }
+  const std::string& InstanceId() const { return instanceId; }
+  Kind GetKind() const { return kind; }
 
  private:
   void Remove();
 
-  std::string instanceId_;
-  Kind kind_;
-  std::string interfacePath_;
-  std::string classKeyPath_;  // under HKLM
-  std::string enumKeyPath_;   // under HKLM
-  UniqueKernelHandle link_;
-  bool ok_ = false;
+  std::string instanceId;
+  Kind kind;
+  std::string interfacePath;
+  std::string classKeyPath;  // under HKLM
+  std::string enumKeyPath;   // under HKLM
+  UniqueKernelHandle link;
+  bool registered = false;
 };
 
 // Serves \\.\pipe\<pipeName> on a background thread and hands every complete
-// 8-byte packet to the handler, in the order received. A client that
+// 8-byte packet to onPacket, in the order received. A client that
 // disconnects is replaced by the next one; a second client that connects
 // while one is being served waits its turn (its writes are buffered). The
 // handler runs on the server's thread. Several instances listen at once, so
@@ -74,7 +74,7 @@ class DisplayPipeServer {
  public:
   using PacketHandler = std::function<void(const std::uint8_t* packet)>;
 
-  explicit DisplayPipeServer(PacketHandler handler, std::string pipeName = "PIPE01");
+  explicit DisplayPipeServer(PacketHandler onPacket, std::string pipeName = "PIPE01");
   ~DisplayPipeServer();  // stops
 
   DisplayPipeServer(const DisplayPipeServer&) = delete;
@@ -85,7 +85,7 @@ class DisplayPipeServer {
   bool Start();
   // Stops the thread and closes every pipe instance; waits for the thread.
   void Stop();
-  bool IsRunning() const { return thread_.IsValid(); }
+  bool IsRunning() const { return thread.IsValid(); }
 
   // Clients accepted so far (only changes on the server's thread).
   long ConnectionCount() const;
@@ -94,12 +94,12 @@ class DisplayPipeServer {
   static DWORD WINAPI ThreadMain(void* self);
   void Serve();
 
-  PacketHandler handler_;
-  std::string pipePath_;
-  UniqueKernelHandle stopEvent_;
-  UniqueKernelHandle thread_;
-  std::vector<UniqueFileHandle> firstInstances_;  // made by Start, handed to the thread
-  volatile long connections_ = 0;
+  PacketHandler handler;
+  std::string pipePath;
+  UniqueKernelHandle stopEvent;
+  UniqueKernelHandle thread;
+  std::vector<UniqueFileHandle> firstInstances;  // made by Start, handed to the thread
+  volatile long connections = 0;
 };
 
 // A thread-safe packet log that a DisplayPipeServer's handler can feed, with a
@@ -131,9 +131,9 @@ class PacketRecorder {
   template <typename Predicate>
   bool WaitUntil(Predicate done, DWORD timeoutMs);
 
-  CriticalSection lock_;
-  UniqueKernelHandle changed_;  // auto-reset; set on every packet
-  std::vector<Packet> packets_;
+  CriticalSection lock;
+  UniqueKernelHandle changed;  // auto-reset; set on every packet
+  std::vector<Packet> packets;
 };
 
 

@@ -107,42 +107,42 @@ HANDLE CreateInstance(const std::string& path) {
 
 }  // namespace
 
-DisplayPipeServer::DisplayPipeServer(PacketHandler handler, std::string pipeName)
-    : handler_(std::move(handler)), pipePath_("\\\\.\\pipe\\" + pipeName) {}
+DisplayPipeServer::DisplayPipeServer(PacketHandler onPacket, std::string pipeName)
+    : handler(std::move(onPacket)), pipePath("\\\\.\\pipe\\" + pipeName) {}
 
 DisplayPipeServer::~DisplayPipeServer() { Stop(); }
 
 bool DisplayPipeServer::Start() {
   if (IsRunning()) return true;
-  stopEvent_.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (!stopEvent_) return false;
+  stopEvent.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!stopEvent) return false;
   // Every listening instance exists before Start returns, so that clients
   // that come at once, one after another, each find one.
-  firstInstances_.clear();
+  firstInstances.clear();
   for (std::size_t i = 0; i < kListeners; ++i) {
-    firstInstances_.emplace_back(CreateInstance(pipePath_));
-    if (!firstInstances_.back()) {
-      firstInstances_.clear();
+    firstInstances.emplace_back(CreateInstance(pipePath));
+    if (!firstInstances.back()) {
+      firstInstances.clear();
       return false;
     }
   }
-  thread_.Reset(::CreateThread(nullptr, 0, &DisplayPipeServer::ThreadMain, this, 0, nullptr));
-  if (!thread_) {
-    firstInstances_.clear();
+  thread.Reset(::CreateThread(nullptr, 0, &DisplayPipeServer::ThreadMain, this, 0, nullptr));
+  if (!thread) {
+    firstInstances.clear();
     return false;
   }
   return true;
 }
 
 void DisplayPipeServer::Stop() {
-  if (!thread_) return;
-  ::SetEvent(stopEvent_.Get());
-  ::WaitForSingleObject(thread_.Get(), INFINITE);
-  thread_.Reset();
+  if (!thread) return;
+  ::SetEvent(stopEvent.Get());
+  ::WaitForSingleObject(thread.Get(), INFINITE);
+  thread.Reset();
 }
 
 long DisplayPipeServer::ConnectionCount() const {
-  return ::InterlockedCompareExchange(const_cast<volatile long*>(&connections_), 0, 0);
+  return ::InterlockedCompareExchange(const_cast<volatile long*>(&connections), 0, 0);
 }
 
 DWORD WINAPI DisplayPipeServer::ThreadMain(void* self) {
@@ -160,8 +160,8 @@ void DisplayPipeServer::Serve() {
     auto listener = std::make_unique<Instance>(pipe);
     if (listener->BeginConnect()) listeners.push_back(std::move(listener));
   };
-  for (UniqueFileHandle& instance : firstInstances_) addListener(instance.Release());
-  firstInstances_.clear();
+  for (UniqueFileHandle& instance : firstInstances) addListener(instance.Release());
+  firstInstances.clear();
   std::deque<std::unique_ptr<Instance>> waiting;  // connected, not yet served
   std::unique_ptr<Instance> active;               // the client being read
   std::uint8_t packet[kPacketSize];
@@ -175,7 +175,7 @@ void DisplayPipeServer::Serve() {
       if (!active->BeginRead()) active.reset();
       continue;
     }
-    HANDLE handles[1 + kListeners + 1] = {stopEvent_.Get()};
+    HANDLE handles[1 + kListeners + 1] = {stopEvent.Get()};
     DWORD handleCount = 1;
     for (const auto& listener : listeners) handles[handleCount++] = listener->done.Get();
     const DWORD activeSlot = active ? handleCount : MAXDWORD;
@@ -190,11 +190,11 @@ void DisplayPipeServer::Serve() {
       // A client that wrote and closed before the connect was collected
       // still left its bytes in the pipe: read them whatever the outcome.
       connected->EndConnect();
-      ::InterlockedIncrement(&connections_);
+      ::InterlockedIncrement(&connections);
       waiting.push_back(std::move(connected));
       while (listeners.size() < kListeners) {
         const std::size_t before = listeners.size();
-        addListener(CreateInstance(pipePath_));
+        addListener(CreateInstance(pipePath));
         if (listeners.size() == before) break;
       }
     } else if (slot == activeSlot) {
@@ -207,7 +207,7 @@ void DisplayPipeServer::Serve() {
         packet[packetFill++] = active->buffer[i];
         if (packetFill == kPacketSize) {
           packetFill = 0;
-          if (handler_) handler_(packet);
+          if (handler) handler(packet);
         }
       }
       if (!active->BeginRead()) active.reset();

@@ -81,41 +81,41 @@ HANDLE CreateNamedPipeLink(const std::string& interfacePath) {
 
 }  // namespace
 
-DisplayRegistration::DisplayRegistration(std::string instanceId, Kind kind)
-    : instanceId_(std::move(instanceId)), kind_(kind) {
+DisplayRegistration::DisplayRegistration(std::string id, Kind registrationKind)
+    : instanceId(std::move(id)), kind(registrationKind) {
   const std::string classText = kDisplayInterfaceClassText;
-  interfacePath_ = "\\\\?\\usb#" + Lower(kHardwareId) + "#" + Lower(instanceId_) + "#" + classText;
-  classKeyPath_ = std::string(kDeviceClassesKey) + classText + "\\##?#USB#" + kHardwareId + "#" +
-                  instanceId_ + "#" + classText;
-  enumKeyPath_ = std::string(kEnumUsbKey) + kHardwareId + "\\" + instanceId_;
+  interfacePath = "\\\\?\\usb#" + Lower(kHardwareId) + "#" + Lower(instanceId) + "#" + classText;
+  classKeyPath = std::string(kDeviceClassesKey) + classText + "\\##?#USB#" + kHardwareId + "#" +
+                  instanceId + "#" + classText;
+  enumKeyPath = std::string(kEnumUsbKey) + kHardwareId + "\\" + instanceId;
 
-  const std::string deviceInstance = std::string("USB\\") + kHardwareId + "\\" + instanceId_;
-  bool ok = WithKey(classKeyPath_, [&](HKEY key) {
+  const std::string deviceInstance = std::string("USB\\") + kHardwareId + "\\" + instanceId;
+  bool ok = WithKey(classKeyPath, [&](HKEY key) {
     return SetString(key, "DeviceInstance", deviceInstance);
   });
   // DIGCF_PRESENT lists only interfaces whose control key says they are linked.
-  ok = ok && WithKey(classKeyPath_ + "\\#\\Control", [](HKEY key) {
+  ok = ok && WithKey(classKeyPath + "\\#\\Control", [](HKEY key) {
          const DWORD linked = 1;
          return ::RegSetValueExA(key, "Linked", 0, REG_DWORD,
                                  reinterpret_cast<const BYTE*>(&linked),
                                  sizeof linked) == ERROR_SUCCESS;
        });
-  ok = ok && WithKey(enumKeyPath_, [&](HKEY key) {
+  ok = ok && WithKey(enumKeyPath, [&](HKEY key) {
          return SetString(key, "ClassGUID", classText);
        });
-  if (ok && kind_ == Kind::kOpenable) {
-    link_.Reset(CreateNamedPipeLink(interfacePath_));
-    ok = link_.IsValid();
+  if (ok && kind == Kind::kOpenable) {
+    link.Reset(CreateNamedPipeLink(interfacePath));
+    ok = link.IsValid();
   }
-  ok_ = ok;
+  registered = ok;
 }
 
 DisplayRegistration::~DisplayRegistration() { Remove(); }
 
 void DisplayRegistration::Remove() {
-  link_.Reset();
-  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, Widen(classKeyPath_).c_str());
-  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, Widen(enumKeyPath_).c_str());
+  link.Reset();
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, Widen(classKeyPath).c_str());
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, Widen(enumKeyPath).c_str());
   // The hardware id's key goes too once no other registration uses it;
   // deleting a key that still has subkeys fails, which is what we want.
   ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kEnumUsbKey) + kHardwareId).c_str());

@@ -5,7 +5,7 @@
 
 namespace lptlcd {
 
-PacketRecorder::PacketRecorder() : changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+PacketRecorder::PacketRecorder() : changed(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
 PacketRecorder::~PacketRecorder() = default;
 
@@ -15,30 +15,30 @@ DisplayPipeServer::PacketHandler PacketRecorder::Handler() {
 
 void PacketRecorder::Add(const std::uint8_t* packet) {
   {
-    const auto held = lock_.Hold();
-    packets_.emplace_back(packet, packet + kPacketSize);
+    const auto held = lock.Hold();
+    packets.emplace_back(packet, packet + kPacketSize);
   }
-  ::SetEvent(changed_.Get());
+  ::SetEvent(changed.Get());
 }
 
 template <typename Predicate>
 bool PacketRecorder::WaitUntil(Predicate done, DWORD timeoutMs) {
   // Wakes on every new packet; the bound only matters when none comes.
-  return lptlcd::WaitUntil(changed_.Get(), timeoutMs, [&] {
-    const auto held = lock_.Hold();
-    return done(packets_);
+  return lptlcd::WaitUntil(changed.Get(), timeoutMs, [&] {
+    const auto held = lock.Hold();
+    return done(packets);
   });
 }
 
 bool PacketRecorder::WaitForCount(std::size_t count, DWORD timeoutMs) {
-  return WaitUntil([count](const std::vector<Packet>& packets) { return packets.size() >= count; },
+  return WaitUntil([count](const std::vector<Packet>& logged) { return logged.size() >= count; },
                    timeoutMs);
 }
 
 bool PacketRecorder::WaitForPacket(const Packet& packet, DWORD timeoutMs) {
   return WaitUntil(
-      [&packet](const std::vector<Packet>& packets) {
-        for (const Packet& p : packets) {
+      [&packet](const std::vector<Packet>& logged) {
+        for (const Packet& p : logged) {
           if (p == packet) return true;
         }
         return false;
@@ -47,18 +47,18 @@ bool PacketRecorder::WaitForPacket(const Packet& packet, DWORD timeoutMs) {
 }
 
 std::vector<PacketRecorder::Packet> PacketRecorder::Packets() const {
-  const auto held = lock_.Hold();
-  return packets_;
+  const auto held = lock.Hold();
+  return packets;
 }
 
 std::size_t PacketRecorder::Count() const {
-  const auto held = lock_.Hold();
-  return packets_.size();
+  const auto held = lock.Hold();
+  return packets.size();
 }
 
 void PacketRecorder::Clear() {
-  const auto held = lock_.Hold();
-  packets_.clear();
+  const auto held = lock.Hold();
+  packets.clear();
 }
 
 }  // namespace lptlcd

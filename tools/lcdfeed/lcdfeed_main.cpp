@@ -83,50 +83,51 @@ struct Options {
 
 class Feeder {
  public:
-  Feeder(RingProducer& ring, std::uint32_t giveUpMs) : ring_(ring), giveUpMs_(giveUpMs) {}
+  Feeder(RingProducer& producer, std::uint32_t giveUpAfterMs)
+      : ring(producer), giveUpMs(giveUpAfterMs) {}
 
   // Delivers one batch, unless an earlier one was given up: then the records
   // are only counted, so nothing arrives out of order after a gap.
   void Deliver(const PortWriteRecord* records, std::size_t count, bool countsAsBatch = true) {
     if (count == 0) return;
-    if (gaveUp_) {
-      undelivered_ += count;
+    if (gaveUp) {
+      undelivered += count;
       return;
     }
-    const std::size_t done = ring_.Append(records, count);
-    delivered_ += done;
-    if (countsAsBatch) ++batches_;
+    const std::size_t done = ring.Append(records, count);
+    delivered += done;
+    if (countsAsBatch) ++batches;
     if (done < count) {
-      undelivered_ += count - done;
-      gaveUp_ = true;
+      undelivered += count - done;
+      gaveUp = true;
     }
   }
   void Deliver(const std::vector<PortWriteRecord>& records) { Deliver(records.data(), records.size()); }
 
   void Pause(std::uint32_t ms) {
-    if (!gaveUp_) ::Sleep(ms);
+    if (!gaveUp) ::Sleep(ms);
   }
 
   bool WaitDrained() {
-    if (gaveUp_) return false;
-    if (ring_.WaitDrained()) return true;
-    notDrained_ = true;
+    if (gaveUp) return false;
+    if (ring.WaitDrained()) return true;
+    notDrained = true;
     return false;
   }
 
   // The summary on stdout; what went wrong on stderr. Returns the exit status
   // as far as delivery goes.
   int Report() const {
-    Print(stdout, "lcdfeed: " + std::to_string(delivered_) + " records delivered in " +
-                      std::to_string(batches_) + " batches, " + std::to_string(undelivered_) +
+    Print(stdout, "lcdfeed: " + std::to_string(delivered) + " records delivered in " +
+                      std::to_string(batches) + " batches, " + std::to_string(undelivered) +
                       " undelivered");
-    if (undelivered_ != 0) {
-      Print(stderr, "lcdfeed: the ring accepted nothing for " + std::to_string(giveUpMs_) + " ms: " +
-                        std::to_string(undelivered_) + " records could not be delivered");
+    if (undelivered != 0) {
+      Print(stderr, "lcdfeed: the ring accepted nothing for " + std::to_string(giveUpMs) + " ms: " +
+                        std::to_string(undelivered) + " records could not be delivered");
       return kExitFailed;
     }
-    if (notDrained_) {
-      Print(stderr, "lcdfeed: the records were not consumed within " + std::to_string(giveUpMs_) +
+    if (notDrained) {
+      Print(stderr, "lcdfeed: the records were not consumed within " + std::to_string(giveUpMs) +
                         " ms (is lptlcd running?)");
       return kExitFailed;
     }
@@ -134,13 +135,13 @@ class Feeder {
   }
 
  private:
-  RingProducer& ring_;
-  std::uint32_t giveUpMs_;
-  std::uint64_t delivered_ = 0;
-  std::uint64_t undelivered_ = 0;
-  std::uint64_t batches_ = 0;
-  bool gaveUp_ = false;
-  bool notDrained_ = false;
+  RingProducer& ring;
+  std::uint32_t giveUpMs;
+  std::uint64_t delivered = 0;
+  std::uint64_t undelivered = 0;
+  std::uint64_t batches = 0;
+  bool gaveUp = false;
+  bool notDrained = false;
 };
 
 int FeedRecords(Feeder& feeder, std::istream& in, const std::string& name) {

@@ -35,10 +35,10 @@ const char* PacketEffectName(PacketEffect effect) {
   return "?";
 }
 
-DisplayModel::DisplayModel() : pixels_{}, glyphs_{}, cells_{} { Clear(); }
+DisplayModel::DisplayModel() : pixels{}, glyphs{}, cells{} { Clear(); }
 
 PacketEffect DisplayModel::ApplyPacket(const std::uint8_t packet[kPacketSize]) {
-  ++packetCount_;
+  ++packetCount;
   const std::uint8_t command = packet[0];
   const std::uint8_t value = packet[1];
   const std::uint8_t* data = packet + 2;
@@ -63,13 +63,13 @@ PacketEffect DisplayModel::ApplyPacket(const std::uint8_t packet[kPacketSize]) {
       break;
     }
     case kCommandPosition:
-      cursorX_ = value;
-      cursorRow_ = data[0];
+      cursorX = value;
+      cursorRow = data[0];
       effect = PacketEffect::kApplied;
       break;
     case kCommandGlyph:
       if (value < kGlyphCount) {
-        std::copy(data, data + kGlyphColumns, glyphs_[value].begin());
+        std::copy(data, data + kGlyphColumns, glyphs[value].begin());
         effect = PacketEffect::kApplied;
       } else {
         effect = PacketEffect::kRejected;
@@ -81,24 +81,24 @@ PacketEffect DisplayModel::ApplyPacket(const std::uint8_t packet[kPacketSize]) {
     default:
       break;
   }
-  if (effect == PacketEffect::kRejected || effect == PacketEffect::kUnknown) ++ignoredCount_;
+  if (effect == PacketEffect::kRejected || effect == PacketEffect::kUnknown) ++ignoredCount;
   return effect;
 }
 
 bool DisplayModel::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return false;
-  return pixels_[Index(y)][Index(x)];
+  return pixels[Index(y)][Index(x)];
 }
 
 const std::array<std::uint8_t, kGlyphColumns>& DisplayModel::Glyph(int code) const {
   static const std::array<std::uint8_t, kGlyphColumns> kNone = {};
   if (code < 0 || code >= kGlyphCount) return kNone;
-  return glyphs_[Index(code)];
+  return glyphs[Index(code)];
 }
 
 int DisplayModel::CellCode(int column, int row) const {
   if (column < 0 || row < 0 || column > kTextColumns || row >= kTextRows) return kCellMixed;
-  return cells_[Index(row)][Index(column)];
+  return cells[Index(row)][Index(column)];
 }
 
 std::string DisplayModel::TextRow(int row) const {
@@ -117,27 +117,27 @@ std::string DisplayModel::TextRow(int row) const {
 }
 
 void DisplayModel::Clear() {
-  for (auto& line : pixels_) line.fill(false);
-  for (auto& row : cells_) row.fill(' ');
-  cursorX_ = 0;
-  cursorRow_ = 0;
+  for (auto& line : pixels) line.fill(false);
+  for (auto& row : cells) row.fill(' ');
+  cursorX = 0;
+  cursorRow = 0;
 }
 
 void DisplayModel::DrawCharacter(std::uint8_t code) {
-  if (cursorRow_ >= 0 && cursorRow_ < kTextRows && cursorX_ < kScreenWidth) {
+  if (cursorRow >= 0 && cursorRow < kTextRows && cursorX < kScreenWidth) {
     // Every character paints its whole 6x8 cell, blank dots included, so
     // it replaces whatever the cell showed before.
     std::uint8_t columns[kGlyphColumns] = {};
     if (code < kGlyphCount) {
-      std::copy(glyphs_[code].begin(), glyphs_[code].end(), columns);
+      std::copy(glyphs[code].begin(), glyphs[code].end(), columns);
     } else {
       const FontColumns& font = FontCharacter(code);
       std::copy(font.begin(), font.end(), columns);
     }
-    DrawColumns(cursorX_, cursorRow_ * kCellHeight, columns, kGlyphColumns, kCellHeight);
-    RecordCell(cursorX_, cursorRow_, code);
+    DrawColumns(cursorX, cursorRow * kCellHeight, columns, kGlyphColumns, kCellHeight);
+    RecordCell(cursorX, cursorRow, code);
   }
-  cursorX_ = std::min(cursorX_ + kCellWidth, kCursorLimit);
+  cursorX = std::min(cursorX + kCellWidth, kCursorLimit);
 }
 
 void DisplayModel::DrawColumns(int x, int y, const std::uint8_t* columns, int count, int rows) {
@@ -147,7 +147,7 @@ void DisplayModel::DrawColumns(int x, int y, const std::uint8_t* columns, int co
     for (int row = 0; row < rows; ++row) {
       const int py = y + row;
       if (py < 0 || py >= kScreenHeight) continue;
-      pixels_[Index(py)][Index(px)] = ((columns[column] >> row) & 1u) != 0;
+      pixels[Index(py)][Index(px)] = ((columns[column] >> row) & 1u) != 0;
     }
   }
 }
@@ -155,12 +155,12 @@ void DisplayModel::DrawColumns(int x, int y, const std::uint8_t* columns, int co
 void DisplayModel::RecordCell(int x, int row, std::uint8_t code) {
   const int first = x / kCellWidth;
   if (x % kCellWidth == 0) {
-    if (first <= kTextColumns) cells_[Index(row)][Index(first)] = code;
+    if (first <= kTextColumns) cells[Index(row)][Index(first)] = code;
     return;
   }
   // Off the grid a character straddles two cells and names neither.
   for (int column = first; column <= first + 1 && column <= kTextColumns; ++column) {
-    cells_[Index(row)][Index(column)] = kCellMixed;
+    cells[Index(row)][Index(column)] = kCellMixed;
   }
 }
 

@@ -45,8 +45,8 @@ class DisplayModel {
   bool Pixel(int x, int y) const;
 
   // The text cursor: pixel column and text row of the next character.
-  int CursorX() const { return cursorX_; }
-  int CursorRow() const { return cursorRow_; }
+  int CursorX() const { return cursorX; }
+  int CursorRow() const { return cursorRow; }
 
   // The six column bytes of a custom glyph (bit 0 = top row).
   const std::array<std::uint8_t, kGlyphColumns>& Glyph(int code) const;
@@ -61,8 +61,8 @@ class DisplayModel {
   std::string TextRow(int row) const;
 
   // Packets seen, and how many of them were refused or unknown.
-  std::uint64_t PacketCount() const { return packetCount_; }
-  std::uint64_t IgnoredCount() const { return ignoredCount_; }
+  std::uint64_t PacketCount() const { return packetCount; }
+  std::uint64_t IgnoredCount() const { return ignoredCount; }
 
  private:
   void Clear();
@@ -70,14 +70,14 @@ class DisplayModel {
   void DrawColumns(int x, int y, const std::uint8_t* columns, int count, int rows);
   void RecordCell(int x, int row, std::uint8_t code);
 
-  std::array<std::array<bool, kScreenWidth>, kScreenHeight> pixels_;
-  std::array<std::array<std::uint8_t, kGlyphColumns>, kGlyphCount> glyphs_;
+  std::array<std::array<bool, kScreenWidth>, kScreenHeight> pixels;
+  std::array<std::array<std::uint8_t, kGlyphColumns>, kGlyphCount> glyphs;
   // One more cell than kTextColumns: the partial cell at the right edge.
-  std::array<std::array<int, kTextColumns + 1>, kTextRows> cells_;
-  int cursorX_ = 0;
-  int cursorRow_ = 0;
-  std::uint64_t packetCount_ = 0;
-  std::uint64_t ignoredCount_ = 0;
+  std::array<std::array<int, kTextColumns + 1>, kTextRows> cells;
+  int cursorX = 0;
+  int cursorRow = 0;
+  std::uint64_t packetCount = 0;
+  std::uint64_t ignoredCount = 0;
 };
 
 }  // namespace lcdsim

@@ -49,13 +49,13 @@ void Say(const char* format, const std::string& text = std::string()) {
 // What the pipe thread and the main thread share, under one lock.
 class Simulator {
  public:
-  Simulator() { packetEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr)); }
+  Simulator() { packetEvent.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr)); }
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
 
-  bool OpenLog(const std::string& path) { return log_.Open(path); }
-  void SetPauseEvent(HANDLE pause) { pauseEvent_ = pause; }
-  HANDLE PacketEvent() const { return packetEvent_.Get(); }
+  bool OpenLog(const std::string& path) { return log.Open(path); }
+  void SetPauseEvent(HANDLE pause) { pauseEvent = pause; }
+  HANDLE PacketEvent() const { return packetEvent.Get(); }
 
   // On the pipe server's thread.
   void OnPacket(const std::uint8_t* packet) {
@@ -63,11 +63,11 @@ class Simulator {
     lcdsim::PacketEffect effect = lcdsim::PacketEffect::kUnknown;
     bool reportLogFailure = false;
     {
-      const auto held = lock_.Hold();
-      const bool logged = !log_.IsOpen() || log_.Write(packet);
-      effect = model_.ApplyPacket(packet);
-      reportLogFailure = !logged && !logFailureReported_;
-      if (reportLogFailure) logFailureReported_ = true;
+      const auto held = lock.Hold();
+      const bool logged = !log.IsOpen() || log.Write(packet);
+      effect = model.ApplyPacket(packet);
+      reportLogFailure = !logged && !logFailureReported;
+      if (reportLogFailure) logFailureReported = true;
     }
 
     if (effect == lcdsim::PacketEffect::kUnknown || effect == lcdsim::PacketEffect::kRejected) {
@@ -76,13 +76,13 @@ class Simulator {
       std::fflush(stdout);
     }
     if (reportLogFailure) Say("lcdsim: writing the packet log failed; the log is incomplete\n");
-    SetEvent(packetEvent_.Get());
+    SetEvent(packetEvent.Get());
   }
 
   // A copy, so that drawing and file writing happen outside the lock.
   lcdsim::DisplayModel Snapshot() {
-    const auto held = lock_.Hold();
-    return model_;
+    const auto held = lock.Hold();
+    return model;
   }
 
  private:
@@ -90,20 +90,20 @@ class Simulator {
   // the writer's pipe fills and its writes block, as they do when a real
   // display hangs. The stop event ends the pause, so stopping never waits.
   void WhilePaused() {
-    if (pauseEvent_ == nullptr || WaitForSingleObject(pauseEvent_, 0) != WAIT_OBJECT_0) return;
+    if (pauseEvent == nullptr || WaitForSingleObject(pauseEvent, 0) != WAIT_OBJECT_0) return;
     Say("lcdsim: reading paused\n");
-    while (WaitForSingleObject(pauseEvent_, 0) == WAIT_OBJECT_0) {
+    while (WaitForSingleObject(pauseEvent, 0) == WAIT_OBJECT_0) {
       if (WaitForSingleObject(g_stopEvent.Get(), 5) == WAIT_OBJECT_0) return;
     }
     Say("lcdsim: reading again\n");
   }
 
-  HANDLE pauseEvent_ = nullptr;
-  lptlcd::CriticalSection lock_;
-  lptlcd::UniqueKernelHandle packetEvent_;
-  lcdsim::DisplayModel model_;
-  lcdsim::PacketLogWriter log_;
-  bool logFailureReported_ = false;
+  HANDLE pauseEvent = nullptr;
+  lptlcd::CriticalSection lock;
+  lptlcd::UniqueKernelHandle packetEvent;
+  lcdsim::DisplayModel model;
+  lcdsim::PacketLogWriter log;
+  bool logFailureReported = false;
 };
 
 void ShowScreen(const lcdsim::DisplayModel& model, const lcdsim::OutputOptions& output) {

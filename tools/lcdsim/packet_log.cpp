@@ -94,20 +94,20 @@ PacketLogWriter::~PacketLogWriter() { Close(); }
 
 bool PacketLogWriter::Open(const std::string& path) {
   Close();
-  file_ = std::fopen(path.c_str(), "wb");
-  return file_ != nullptr;
+  file = std::fopen(path.c_str(), "wb");
+  return file != nullptr;
 }
 
 bool PacketLogWriter::Write(const std::uint8_t packet[kPacketSize]) {
-  if (file_ == nullptr) return false;
+  if (file == nullptr) return false;
   const std::string line = FormatPacketLine(packet) + "\n";
-  const bool written = std::fwrite(line.data(), 1, line.size(), file_) == line.size();
-  return std::fflush(file_) == 0 && written;
+  const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
+  return std::fflush(file) == 0 && written;
 }
 
 void PacketLogWriter::Close() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
+  if (file != nullptr) std::fclose(file);
+  file = nullptr;
 }
 
 }  // namespace lcdsim

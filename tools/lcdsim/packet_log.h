@@ -53,13 +53,13 @@ class PacketLogWriter {
   // Creates or truncates the file; false when it cannot be opened. Binary,
   // so that the lines end in LF on every platform, as lcdreplay writes them.
   bool Open(const std::string& path);
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file != nullptr; }
   // False when the line could not be written whole.
   bool Write(const std::uint8_t packet[kPacketSize]);
   void Close();
 
  private:
-  std::FILE* file_ = nullptr;
+  std::FILE* file = nullptr;
 };
 
 }  // namespace lcdsim

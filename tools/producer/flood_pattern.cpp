@@ -12,29 +12,29 @@ constexpr unsigned kPrintableCount = 95;
 }  // namespace
 
 void FloodPattern::WriteNextByte() {
-  if (!initWritten_) {
-    writer_.Init();
-    initWritten_ = true;
+  if (!initWritten) {
+    writer.Init();
+    initWritten = true;
     return;
   }
-  if (textBytes_ % kFloodLineLength == 0) {
-    writer_.MoveTo(static_cast<unsigned>((textBytes_ / kFloodLineLength) % 2), 0);
+  if (textBytes % kFloodLineLength == 0) {
+    writer.MoveTo(static_cast<unsigned>((textBytes / kFloodLineLength) % 2), 0);
   }
-  writer_.Data(static_cast<std::uint8_t>(kPrintableFirst + textBytes_ % kPrintableCount));
-  ++textBytes_;
+  writer.Data(static_cast<std::uint8_t>(kPrintableFirst + textBytes % kPrintableCount));
+  ++textBytes;
 }
 
 void FloodPattern::Next(std::size_t count, std::vector<PortWriteRecord>& out) {
   while (count > 0) {
-    if (spareAt_ == spare_.size()) {
+    if (spareAt == spare.size()) {
       WriteNextByte();
-      spare_ = writer_.TakeRecords();
-      spareAt_ = 0;
+      spare = writer.TakeRecords();
+      spareAt = 0;
     }
-    const std::size_t n = std::min(count, spare_.size() - spareAt_);
-    const auto first = spare_.begin() + static_cast<std::ptrdiff_t>(spareAt_);
+    const std::size_t n = std::min(count, spare.size() - spareAt);
+    const auto first = spare.begin() + static_cast<std::ptrdiff_t>(spareAt);
     out.insert(out.end(), first, first + static_cast<std::ptrdiff_t>(n));
-    spareAt_ += n;
+    spareAt += n;
     count -= n;
   }
 }

@@ -21,7 +21,7 @@ constexpr unsigned kFloodLineLength = 20;
 
 class FloodPattern {
  public:
-  explicit FloodPattern(Waveform waveform) : writer_(waveform) {}
+  explicit FloodPattern(Waveform waveform) : writer(waveform) {}
 
   // Appends the next `count` records of the endless stream to `out`. The
   // stream is cut at record granularity, so a run may end inside a byte's
@@ -31,11 +31,11 @@ class FloodPattern {
  private:
   void WriteNextByte();
 
-  LcdRecordWriter writer_;
-  bool initWritten_ = false;
-  std::uint64_t textBytes_ = 0;
-  std::vector<PortWriteRecord> spare_;  // written but not yet handed out
-  std::size_t spareAt_ = 0;
+  LcdRecordWriter writer;
+  bool initWritten = false;
+  std::uint64_t textBytes = 0;
+  std::vector<PortWriteRecord> spare;  // written but not yet handed out
+  std::size_t spareAt = 0;
 };
 
 // What the 20x2 screen shows once the first `recordCount` records of the

@@ -24,26 +24,26 @@ bool ParseWaveform(std::string_view name, Waveform& waveform) {
 
 void LcdRecordWriter::Byte(bool isData, std::uint8_t value) {
   const std::uint8_t rs = isData ? kRegisterSelectBit : 0;
-  if (waveform_ == Waveform::kNormal) {
-    records_.push_back(MakeRecord(kDataRegisterSelector, value));
-    records_.push_back(MakeRecord(kControlRegisterSelector, rs));
-    records_.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(rs | kEnableBit)));
-    records_.push_back(MakeRecord(kControlRegisterSelector, rs));
+  if (waveform == Waveform::kNormal) {
+    records.push_back(MakeRecord(kDataRegisterSelector, value));
+    records.push_back(MakeRecord(kControlRegisterSelector, rs));
+    records.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(rs | kEnableBit)));
+    records.push_back(MakeRecord(kControlRegisterSelector, rs));
     return;
   }
-  const auto rest = static_cast<std::uint8_t>(kBacklightBit | kEnableBit | rs);
+  const auto atRest = static_cast<std::uint8_t>(kBacklightBit | kEnableBit | rs);
   // Register select settles while the enable line is idle. Before the first
   // byte no rest value has been written, and writing one then would be a
   // rising edge of bit 0 for a decoder that starts with the strobe low: a
   // phantom cycle. The first pulse's low write sets register select instead.
-  if (restKnown_ && rest != rest_) {
-    records_.push_back(MakeRecord(kControlRegisterSelector, rest));
+  if (restKnown && atRest != rest) {
+    records.push_back(MakeRecord(kControlRegisterSelector, atRest));
   }
-  records_.push_back(MakeRecord(kDataRegisterSelector, value));
-  records_.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(rest & ~kEnableBit)));
-  records_.push_back(MakeRecord(kControlRegisterSelector, rest));
-  restKnown_ = true;
-  rest_ = rest;
+  records.push_back(MakeRecord(kDataRegisterSelector, value));
+  records.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(atRest & ~kEnableBit)));
+  records.push_back(MakeRecord(kControlRegisterSelector, atRest));
+  restKnown = true;
+  rest = atRest;
 }
 
 void LcdRecordWriter::Init() {
@@ -80,7 +80,7 @@ bool LcdRecordWriter::DefineChar(unsigned code, const std::uint8_t (&rows)[hd447
 }
 
 std::vector<PortWriteRecord> LcdRecordWriter::TakeRecords() {
-  return std::exchange(records_, {});
+  return std::exchange(records, {});
 }
 
 }  // namespace lptlcd

@@ -28,7 +28,7 @@ bool ParseWaveform(std::string_view name, Waveform& waveform);
 
 class LcdRecordWriter {
  public:
-  explicit LcdRecordWriter(Waveform waveform = Waveform::kNormal) : waveform_(waveform) {}
+  explicit LcdRecordWriter(Waveform shape = Waveform::kNormal) : waveform(shape) {}
 
   void Instruction(std::uint8_t value) { Byte(false, value); }
   void Data(std::uint8_t value) { Byte(true, value); }
@@ -48,19 +48,19 @@ class LcdRecordWriter {
   // Set CGRAM address code*8, then the eight rows; false when code > 7.
   bool DefineChar(unsigned code, const std::uint8_t (&rows)[hd44780::kGlyphRows]);
 
-  const std::vector<PortWriteRecord>& Records() const { return records_; }
+  const std::vector<PortWriteRecord>& Records() const { return records; }
   // Hands over what was written so far; the waveform's state carries on.
   std::vector<PortWriteRecord> TakeRecords();
 
  private:
   void Byte(bool isData, std::uint8_t value);
 
-  Waveform waveform_;
-  std::vector<PortWriteRecord> records_;
+  Waveform waveform;
+  std::vector<PortWriteRecord> records;
   // Inverted waveform: the control value left at rest by the last byte, so a
   // change of register select can be set up before the next pulse.
-  bool restKnown_ = false;
-  std::uint8_t rest_ = 0;
+  bool restKnown = false;
+  std::uint8_t rest = 0;
 };
 
 }  // namespace lptlcd

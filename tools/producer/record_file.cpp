@@ -54,40 +54,40 @@ bool ParseRecordToken(const std::string& token, PortWriteRecord& record) {
 
 bool RecordFileTokenizer::NextToken(std::string& token) {
   for (;;) {
-    while (pos_ < lineText_.size() && IsSpace(lineText_[pos_])) ++pos_;
-    if (pos_ < lineText_.size() && lineText_[pos_] != '#') break;
+    while (pos < lineText.size() && IsSpace(lineText[pos])) ++pos;
+    if (pos < lineText.size() && lineText[pos] != '#') break;
     // Line used up or the rest is a comment: on to the next line.
-    if (!std::getline(in_, lineText_)) return false;
-    ++line_;
-    pos_ = 0;
+    if (!std::getline(in, lineText)) return false;
+    ++line;
+    pos = 0;
   }
-  const std::size_t start = pos_;
-  while (pos_ < lineText_.size() && !IsSpace(lineText_[pos_]) && lineText_[pos_] != '#') ++pos_;
-  token.assign(lineText_, start, pos_ - start);
+  const std::size_t start = pos;
+  while (pos < lineText.size() && !IsSpace(lineText[pos]) && lineText[pos] != '#') ++pos;
+  token.assign(lineText, start, pos - start);
   return true;
 }
 
 RecordToken RecordFileTokenizer::Fail(const std::string& token) {
-  finished_ = true;
-  final_ = RecordToken::Kind::kError;
-  badToken_ = token;
-  error_ = "line " + std::to_string(line_) + ": bad token \"" + Printable(token) +
+  finished = true;
+  finalKind = RecordToken::Kind::kError;
+  badToken = token;
+  error = "line " + std::to_string(line) + ": bad token \"" + Printable(token) +
            "\" (expected 1 to 4 hex digits or \".\")";
   return RecordToken{RecordToken::Kind::kError, 0};
 }
 
 RecordToken RecordFileTokenizer::Next() {
-  if (finished_) return RecordToken{final_, 0};
+  if (finished) return RecordToken{finalKind, 0};
   std::string token;
   if (!NextToken(token)) {
-    finished_ = true;
-    if (in_.bad()) {
-      final_ = RecordToken::Kind::kError;
-      error_ = "line " + std::to_string(line_ + 1) + ": read error";
+    finished = true;
+    if (in.bad()) {
+      finalKind = RecordToken::Kind::kError;
+      error = "line " + std::to_string(line + 1) + ": read error";
     } else {
-      final_ = RecordToken::Kind::kEnd;
+      finalKind = RecordToken::Kind::kEnd;
     }
-    return RecordToken{final_, 0};
+    return RecordToken{finalKind, 0};
   }
   if (token == ".") return RecordToken{RecordToken::Kind::kBatchEnd, 0};
   PortWriteRecord record = 0;

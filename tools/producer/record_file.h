@@ -35,31 +35,31 @@ struct RecordToken {
 class RecordFileTokenizer {
  public:
   // The stream must outlive the tokenizer.
-  explicit RecordFileTokenizer(std::istream& in) : in_(in) {}
+  explicit RecordFileTokenizer(std::istream& stream) : in(stream) {}
 
   RecordToken Next();
 
   // Line (from 1) of the token last returned; for kError the offending line.
-  std::size_t Line() const { return line_; }
+  std::size_t Line() const { return line; }
   // After kError: the offending token as read (possibly cut short), and one
   // line for the user, e.g.
   //   line 3: bad token "78g1" (expected 1 to 4 hex digits or ".")
   // A read failure of the stream gives "line N: read error".
-  const std::string& BadToken() const { return badToken_; }
-  const std::string& ErrorMessage() const { return error_; }
+  const std::string& BadToken() const { return badToken; }
+  const std::string& ErrorMessage() const { return error; }
 
  private:
   bool NextToken(std::string& token);
   RecordToken Fail(const std::string& token);
 
-  std::istream& in_;
-  std::string lineText_;
-  std::size_t pos_ = 0;
-  std::size_t line_ = 0;
-  bool finished_ = false;
-  RecordToken::Kind final_ = RecordToken::Kind::kEnd;
-  std::string badToken_;
-  std::string error_;
+  std::istream& in;
+  std::string lineText;
+  std::size_t pos = 0;
+  std::size_t line = 0;
+  bool finished = false;
+  RecordToken::Kind finalKind = RecordToken::Kind::kEnd;
+  std::string badToken;
+  std::string error;
 };
 
 // Parses one record token (1 to 4 hex digits); false for anything else.
