@@ -5,16 +5,16 @@ namespace lptlcd {
 bool ParallelPortModel::Write(std::uint32_t port, std::uint8_t value, PortWriteRecord& record) {
   if (port < kParallelPortBase || port > kParallelPortLast) return false;
   const auto selector = static_cast<std::uint8_t>(port & 0xFF);
-  if (selector == kDataRegisterSelector) data_.store(value);
-  if (selector == kControlRegisterSelector) control_.store(value);
+  if (selector == kDataRegisterSelector) data.store(value);
+  if (selector == kControlRegisterSelector) control.store(value);
   record = MakeRecord(selector, value);
   return true;
 }
 
 std::uint8_t ParallelPortModel::Read(std::uint32_t port) const {
-  if (port == kParallelPortBase) return data_.load();
+  if (port == kParallelPortBase) return data.load();
   if (port == kStatusPort) return kIdleStatus;
-  if (port == kParallelPortBase + 2) return control_.load();
+  if (port == kParallelPortBase + 2) return control.load();
   return kUnmappedRead;
 }
 

@@ -37,8 +37,8 @@ class ParallelPortModel {
 
  private:
   // Written by whichever thread of the host program writes the port.
-  std::atomic<std::uint8_t> data_{0};
-  std::atomic<std::uint8_t> control_{kPowerUpControl};
+  std::atomic<std::uint8_t> data{0};
+  std::atomic<std::uint8_t> control{kPowerUpControl};
 };
 
 }  // namespace lptlcd

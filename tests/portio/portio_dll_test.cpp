@@ -79,27 +79,27 @@ TEST(PortIoFirstUse, FreeLibraryGivesTheRingBack) {
 class PortIo : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    api_ = new PortIoApi;
-    loaded_ = api_->Load("inpout32.dll") && api_->IsInpOutDriverOpen();
-    if (loaded_) view_ = new RingView;
+    api = new PortIoApi;
+    loaded = api->Load("inpout32.dll") && api->IsInpOutDriverOpen();
+    if (loaded) view = new RingView;
   }
   void SetUp() override {
-    ASSERT_TRUE(loaded_) << "inpout32.dll not loaded or its ring not open";
-    ASSERT_TRUE(view_->IsOpen());
-    view_->Drain();
-    view_->Reset(0, 0);
+    ASSERT_TRUE(loaded) << "inpout32.dll not loaded or its ring not open";
+    ASSERT_TRUE(view->IsOpen());
+    view->Drain();
+    view->Reset(0, 0);
   }
-  PortIoApi& Api() { return *api_; }
-  RingView& View() { return *view_; }
+  PortIoApi& Api() { return *api; }
+  RingView& View() { return *view; }
 
   // Kept for the whole run: the DLL stays loaded, as in a real program.
-  static PortIoApi* api_;
-  static RingView* view_;
-  static bool loaded_;
+  static PortIoApi* api;
+  static RingView* view;
+  static bool loaded;
 };
-PortIoApi* PortIo::api_ = nullptr;
-RingView* PortIo::view_ = nullptr;
-bool PortIo::loaded_ = false;
+PortIoApi* PortIo::api = nullptr;
+RingView* PortIo::view = nullptr;
+bool PortIo::loaded = false;
 
 TEST_F(PortIo, Out32WritesBecomeRecordsInOrder) {
   View().Reset(200, 0);
