@@ -129,17 +129,16 @@ class Run {
         const auto column = static_cast<std::uint8_t>(byte & hd44780::kColumnMask);
         const auto row = static_cast<std::uint8_t>((byte & hd44780::kLine1Offset) ? 1 : 0);
         if (column != cursorColumn || row != cursorRow) {
-          move = {true, kCommandPosition, static_cast<std::uint8_t>(column * kCellWidthPixels),
-                  row};
+          move = Expected::Position(static_cast<std::uint8_t>(column * kCellWidthPixels), row);
         }
         cursorColumn = column;
         cursorRow = row;
       } else if ((byte & ~1u) == hd44780::kReturnHome) {  // 0x02 and 0x03
-        move = {true, kCommandPosition, 0, 0};
+        move = Expected::Position(0, 0);
         cursorColumn = 0;
         cursorRow = 0;
       } else if (byte == hd44780::kClearDisplay) {
-        move = {true, kCommandControl, kControlClear, 0};
+        move = Expected::Clear();
       }
       emulator.Execute(command);
       Observe(&move);
@@ -161,6 +160,11 @@ class Run {
     std::uint8_t command = 0;
     std::uint8_t value = 0;
     std::uint8_t data = 0;
+
+    static Expected Position(std::uint8_t x, std::uint8_t row) {
+      return Expected{true, kCommandPosition, x, row};
+    }
+    static Expected Clear() { return Expected{true, kCommandControl, kControlClear, 0}; }
   };
 
   void Observe(const Expected* last) {

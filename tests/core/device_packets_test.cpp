@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "device/display_write_watch.h"
-#include "packet_text.h"
+#include "captured_device.h"
 
 namespace lptlcd {
 namespace {
 
 using Lines = std::vector<std::string>;
-using testing::CapturedDevice;
+using test::CapturedDevice;
 
 class DevicePackets : public ::testing::Test {
  protected:

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../program/test_output.h"
+#include "tests/support/captured_stream.h"
 #include "device/display_recovery.h"
 #include "device/packet_capture.h"
 #include "device/packet_text.h"
@@ -20,7 +20,7 @@ using Lines = std::vector<std::string>;
 TEST(DisplayRecoveryTest, TheDisplayIsLookedForOnceASecondAndRedrawnWhenItOpens) {
   PacketCapture first;
   MirroredDisplayDevice device(first.OpenWriter());
-  CapturedStream output;
+  test::CapturedStream output;
   DisplayWriteWatch watch(device, output.Get());
   PacketCapture second;
   int searches = 0;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "emulator/character_lcd_emulator.h"
-#include "packet_text.h"
+#include "captured_device.h"
 
 namespace lptlcd {
 namespace {
@@ -30,7 +30,7 @@ class Emulator : public ::testing::Test {
     return text;
   }
 
-  testing::CapturedDevice captured;
+  test::CapturedDevice captured;
   CharacterLcdEmulator emulator{&captured.Device(), 20, 2};
   std::FILE* messages = std::tmpfile();
 };

@@ -9,7 +9,7 @@
 
 #include "capture/port_write_decoder.h"
 #include "emulator/character_lcd_emulator.h"
-#include "packet_text.h"
+#include "captured_device.h"
 
 namespace lptlcd {
 namespace {
@@ -39,7 +39,7 @@ class Session {
 };
 
 std::vector<std::string> Replay(const std::vector<PortWriteRecord>& records) {
-  testing::CapturedDevice captured;
+  test::CapturedDevice captured;
   CharacterLcdEmulator emulator(&captured.Device(), 20, 2);
   PortWriteDecoder decoder([&emulator](LcdCommand command) { emulator.Execute(command); });
   for (PortWriteRecord record : records) {

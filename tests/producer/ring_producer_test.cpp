@@ -11,6 +11,7 @@ namespace lptlcd {
 namespace {
 
 using test::DrainingThread;
+using test::MutexIsFree;
 using test::RingView;
 using Records = std::vector<PortWriteRecord>;
 

@@ -10,7 +10,7 @@
 
 #include "device/display_discovery.h"
 #include "device/usb_display_device.h"
-#include "test_output.h"
+#include "tests/support/captured_stream.h"
 #include "tools/displayhost/display_host.h"
 
 namespace lptlcd {
@@ -25,7 +25,7 @@ class DisplayDiscoveryTest : public ::testing::Test {
   void SetUp() override { SetDiscoveryMessageStream(output.Get()); }
   void TearDown() override { SetDiscoveryMessageStream(nullptr); }
 
-  CapturedStream output;
+  test::CapturedStream output;
 };
 
 TEST_F(DisplayDiscoveryTest, GuidIsTheDisplaysInterfaceClass) {

@@ -11,12 +11,21 @@
 #include "threads.h"
 #include "common/win32_handles.h"
 
-namespace lptlcd {
-
-using test::ChildProcess;
-using test::kGenerousMs;
+namespace lptlcd::test {
 
 // The command line that starts lptlcd.exe, as this process (under Wine) sees it.
 std::string LptlcdProgramPath();
+
+}  // namespace lptlcd::test
+
+namespace lptlcd {
+
+// The program's tests, which live in lptlcd, use these helpers unqualified.
+using test::ChildProcess;
+using test::kGenerousMs;
+using test::LptlcdProgramPath;
+using test::MutexIsFree;
+using test::RunOnThread;
+using test::TestThread;
 
 }  // namespace lptlcd

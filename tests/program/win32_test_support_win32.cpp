@@ -1,9 +1,9 @@
 #include "win32_test_support.h"
 
-namespace lptlcd {
+namespace lptlcd::test {
 
 std::string LptlcdProgramPath() {
-  return "\"" + test::WindowsPath(LPTLCD_EXE) + "\"";
+  return "\"" + WindowsPath(LPTLCD_EXE) + "\"";
 }
 
-}  // namespace lptlcd
+}  // namespace lptlcd::test

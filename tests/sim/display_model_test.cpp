@@ -9,10 +9,10 @@
 namespace lcdsim {
 namespace {
 
-using testing::Apply;
-using testing::ColumnByte;
-using testing::LitPixelCount;
-using testing::WriteText;
+using lptlcd::test::Apply;
+using lptlcd::test::ColumnByte;
+using lptlcd::test::LitPixelCount;
+using lptlcd::test::WriteText;
 
 std::vector<int> Columns(const DisplayModel& model, int x, int row, int count) {
   std::vector<int> columns;

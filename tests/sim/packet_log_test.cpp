@@ -17,21 +17,21 @@ TEST(PacketLog, FormatsLowerCaseHexWithSingleSpaces) {
 
 TEST(PacketLog, ParsesAPacketLine) {
   const ParsedLine parsed = ParsePacketLine("03 78 01 00 00 00 00 00");
-  ASSERT_EQ(parsed.kind, ParsedLine::kPacket);
+  ASSERT_EQ(parsed.kind, ParsedLine::Kind::kPacket);
   EXPECT_EQ(parsed.packet, (Packet{0x03, 0x78, 0x01, 0, 0, 0, 0, 0}));
 }
 
 TEST(PacketLog, AcceptsUpperCaseTabsAndALineEndWithCarriageReturn) {
   const ParsedLine parsed = ParsePacketLine("  04\t00 7F 41  41 41 7f 00 \r");
-  ASSERT_EQ(parsed.kind, ParsedLine::kPacket);
+  ASSERT_EQ(parsed.kind, ParsedLine::Kind::kPacket);
   EXPECT_EQ(parsed.packet, (Packet{0x04, 0x00, 0x7F, 0x41, 0x41, 0x41, 0x7F, 0x00}));
 }
 
 TEST(PacketLog, SkipsBlankLinesAndComments) {
-  EXPECT_EQ(ParsePacketLine("").kind, ParsedLine::kSkipped);
-  EXPECT_EQ(ParsePacketLine("   \t\r").kind, ParsedLine::kSkipped);
-  EXPECT_EQ(ParsePacketLine("# 02 01 41 00 00 00 00 00").kind, ParsedLine::kSkipped);
-  EXPECT_EQ(ParsePacketLine("  #note").kind, ParsedLine::kSkipped);
+  EXPECT_EQ(ParsePacketLine("").kind, ParsedLine::Kind::kSkipped);
+  EXPECT_EQ(ParsePacketLine("   \t\r").kind, ParsedLine::Kind::kSkipped);
+  EXPECT_EQ(ParsePacketLine("# 02 01 41 00 00 00 00 00").kind, ParsedLine::Kind::kSkipped);
+  EXPECT_EQ(ParsePacketLine("  #note").kind, ParsedLine::Kind::kSkipped);
 }
 
 TEST(PacketLog, NamesWhatIsWrongWithABadLine) {

@@ -17,8 +17,8 @@
 namespace lcdsim {
 namespace {
 
-using testing::Apply;
-using testing::WriteText;
+using lptlcd::test::Apply;
+using lptlcd::test::WriteText;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -8,7 +8,9 @@
 
 #include "tools/lcdsim/display_model.h"
 
-namespace lcdsim::testing {
+namespace lptlcd::test {
+
+using namespace lcdsim;
 
 inline PacketEffect Apply(DisplayModel& model, std::initializer_list<int> bytes) {
   std::uint8_t packet[kPacketSize] = {};
@@ -46,4 +48,4 @@ inline int LitPixelCount(const DisplayModel& model) {
   return count;
 }
 
-}  // namespace lcdsim::testing
+}  // namespace lptlcd::test

@@ -8,7 +8,7 @@
 
 #include "common/win32_handles.h"
 
-namespace lptlcd {
+namespace lptlcd::test {
 
 // Runs `body` on a new Win32 thread and waits for the thread to end (a thread
 // that ends holding a mutex abandons it).
@@ -33,4 +33,4 @@ class TestThread {
 // is not held by anyone); the probe releases it again.
 bool MutexIsFree(HANDLE mutex);
 
-}  // namespace lptlcd
+}  // namespace lptlcd::test

@@ -4,7 +4,7 @@
 
 #include "common/locks.h"
 
-namespace lptlcd {
+namespace lptlcd::test {
 
 void RunOnThread(const std::function<void()>& body) {
   TestThread thread(body);
@@ -31,4 +31,4 @@ bool MutexIsFree(HANDLE mutex) {
   return free;
 }
 
-}  // namespace lptlcd
+}  // namespace lptlcd::test

@@ -48,12 +48,12 @@ ParsedLine ParsePacketLine(std::string_view line) {
     const int high = token.size() == 2 ? HexDigit(token[0]) : -1;
     const int low = token.size() == 2 ? HexDigit(token[1]) : -1;
     if (high < 0 || low < 0) {
-      parsed.kind = ParsedLine::kBad;
+      parsed.kind = ParsedLine::Kind::kBad;
       parsed.error = Quote(token) + " is not a two-digit hex byte";
       return parsed;
     }
     if (count == kPacketSize) {
-      parsed.kind = ParsedLine::kBad;
+      parsed.kind = ParsedLine::Kind::kBad;
       parsed.error = "more than 8 bytes";
       return parsed;
     }
@@ -62,11 +62,11 @@ ParsedLine ParsePacketLine(std::string_view line) {
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
   }
   if (count != kPacketSize) {
-    parsed.kind = ParsedLine::kBad;
+    parsed.kind = ParsedLine::Kind::kBad;
     parsed.error = "expected 8 bytes, found " + std::to_string(count);
     return parsed;
   }
-  parsed.kind = ParsedLine::kPacket;
+  parsed.kind = ParsedLine::Kind::kPacket;
   return parsed;
 }
 
@@ -77,12 +77,12 @@ PacketLog ReadPacketLog(std::istream& in) {
   while (std::getline(in, line)) {
     ++number;
     const ParsedLine parsed = ParsePacketLine(line);
-    if (parsed.kind == ParsedLine::kBad) {
+    if (parsed.kind == ParsedLine::Kind::kBad) {
       log.badLine = number;
       log.error = "line " + std::to_string(number) + ": " + parsed.error;
       return log;
     }
-    if (parsed.kind == ParsedLine::kPacket) {
+    if (parsed.kind == ParsedLine::Kind::kPacket) {
       log.packets.push_back(parsed.packet);
       log.lineNumbers.push_back(number);
     }

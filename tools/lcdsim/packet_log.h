@@ -21,9 +21,10 @@ using Packet = std::array<std::uint8_t, kPacketSize>;
 std::string FormatPacketLine(const std::uint8_t packet[kPacketSize]);
 
 struct ParsedLine {
-  enum Kind { kPacket, kSkipped, kBad } kind = kSkipped;
+  enum class Kind { kPacket, kSkipped, kBad };
+  Kind kind = Kind::kSkipped;
   Packet packet = {};
-  std::string error;  // for kBad: what is wrong, without the line number
+  std::string error;  // for Kind::kBad: what is wrong, without the line number
 };
 
 // Blank lines and lines whose first non-blank character is '#' are skipped.

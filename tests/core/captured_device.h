@@ -9,7 +9,7 @@
 #include "device/packet_text.h"
 #include "device/usb_display_device.h"
 
-namespace lptlcd::testing {
+namespace lptlcd::test {
 
 // A device over a capture, with its packets read back in order.
 class CapturedDevice {
@@ -24,4 +24,4 @@ class CapturedDevice {
   UsbDisplayDevice device;
 };
 
-}  // namespace lptlcd::testing
+}  // namespace lptlcd::test

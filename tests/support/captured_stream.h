@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-namespace lptlcd {
+namespace lptlcd::test {
 
 // A temporary file that stands in for standard output.
 class CapturedStream {
@@ -36,4 +36,4 @@ class CapturedStream {
   std::FILE* file;
 };
 
-}  // namespace lptlcd
+}  // namespace lptlcd::test
