@@ -42,20 +42,19 @@ TEST_F(PacketCheck, EveryPacketTheDeviceBuildsForTheProgramIsSound) {
   EXPECT_EQ(Check(sent), "");
 }
 
-TEST(PacketCheckByHand, NothingIsSound) { EXPECT_EQ(CheckPackets(nullptr, 0), ""); }
-
 TEST_F(PacketCheck, DataCountsFollowTheCommands) {
-  EXPECT_EQ(PacketDataCount(0x01, 0x02), 0);
-  EXPECT_EQ(PacketDataCount(0x01, 0x47), 1);
-  EXPECT_EQ(PacketDataCount(0x01, 0x05), -1);
-  EXPECT_EQ(PacketDataCount(0x02, 0x03), 3);
-  EXPECT_EQ(PacketDataCount(0x02, 0x0A), 6);
-  EXPECT_EQ(PacketDataCount(0x03, 0x78), 1);
-  EXPECT_EQ(PacketDataCount(0x04, 0x07), 6);
-  EXPECT_EQ(PacketDataCount(0x12, 0x00), 0);
-  EXPECT_EQ(PacketDataCount(0x12, 0x09), 6);
-  EXPECT_EQ(PacketDataCount(0x00, 0x00), -1);
-  EXPECT_EQ(PacketDataCount(0x05, 0x01), -1);
+  const struct {
+    std::uint8_t command, value;
+    int count;
+  } cases[] = {
+      {0x01, 0x02, 0}, {0x01, 0x47, 1}, {0x01, 0x05, -1}, {0x02, 0x03, 3},
+      {0x02, 0x0A, 6}, {0x03, 0x78, 1}, {0x04, 0x07, 6}, {0x12, 0x00, 0},
+      {0x12, 0x09, 6}, {0x00, 0x00, -1}, {0x05, 0x01, -1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PacketDataCount(c.command, c.value), c.count)
+        << std::hex << int{c.command} << " " << int{c.value};
+  }
 }
 
 TEST_F(PacketCheck, TextLongerThanOneRunIsCaughtInItsFirstPacket) {
@@ -78,43 +77,45 @@ TEST_F(PacketCheck, PositionRowAboveOneIsCaught) {
   EXPECT_EQ(Check(Sent()), "packet 1 (03 0c 02 00 00 00 00 00): position row 2 is not 0 or 1");
 }
 
-TEST(PacketCheckByHand, BytesPastTheDataMustBeZero) {
-  EXPECT_EQ(Check({0x02, 0x02, 0x41, 0x42, 0x43, 0x00, 0x00, 0x00}),
-            "packet 0 (02 02 41 42 43 00 00 00): byte 4, past the data, is 0x43, not 0");
-  EXPECT_EQ(Check({0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x09}),
-            "packet 0 (03 00 01 00 00 00 00 09): byte 7, past the data, is 0x09, not 0");
-  EXPECT_EQ(Check({0x01, 0x02, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00}),
-            "packet 0 (01 02 80 00 00 00 00 00): byte 2, past the data, is 0x80, not 0");
-  EXPECT_EQ(Check({0x01, 0x47, 0x80, 0x01, 0x00, 0x00, 0x00, 0x00}),
-            "packet 0 (01 47 80 01 00 00 00 00): byte 3, past the data, is 0x01, not 0");
-  EXPECT_EQ(Check({0x12, 0x01, 0x80, 0x01, 0x00, 0x00, 0x00, 0x00}),
-            "packet 0 (12 01 80 01 00 00 00 00): byte 3, past the data, is 0x01, not 0");
-}
-
-TEST(PacketCheckByHand, UnknownCommandsControlsAndEmptyTextAreCaught) {
-  EXPECT_EQ(Check({0x05, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}),
-            "packet 0 (05 01 00 00 00 00 00 00): unknown command 0x05");
-  EXPECT_EQ(Check({0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}),
-            "packet 0 (00 00 00 00 00 00 00 00): unknown command 0x00");
-  EXPECT_EQ(Check({0x01, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}),
-            "packet 0 (01 05 00 00 00 00 00 00): unknown control value 0x05");
-  EXPECT_EQ(Check({0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}),
-            "packet 0 (02 00 00 00 00 00 00 00): text packet without characters");
-}
-
-TEST(PacketCheckByHand, APartialPacketIsCaughtAfterTheWholeOnes) {
-  EXPECT_EQ(Check({0x01, 0x02, 0, 0, 0, 0, 0, 0, 0x02, 0x01, 0x41}),
-            "partial packet at offset 8: 3 of 8 bytes");
-  EXPECT_EQ(Check({0x01}), "partial packet at offset 0: 1 of 8 bytes");
-  // A fault in a whole packet comes first.
-  EXPECT_EQ(Check({0x01, 0x09, 0, 0, 0, 0, 0, 0, 0x02}),
-            "packet 0 (01 09 00 00 00 00 00 00): unknown control value 0x09");
-}
-
-TEST(PacketCheckByHand, OnlyTheFirstFaultIsNamed) {
-  EXPECT_EQ(Check({0x01, 0x02, 0, 0, 0, 0, 0, 0,  //
-                   0x03, 0x00, 0x05, 0, 0, 0, 0, 0, 0x04, 0x09, 0, 0, 0, 0, 0, 0}),
-            "packet 1 (03 00 05 00 00 00 00 00): position row 5 is not 0 or 1");
+// Packets no device builds, written out by hand: each fault, and which one
+// is named when there are several.
+TEST(PacketCheckByHand, EachFaultIsNamedWithItsPacket) {
+  const struct {
+    Bytes bytes;
+    const char* fault;
+  } cases[] = {
+      {{}, ""},  // nothing is sound
+      // Bytes past the data must be zero.
+      {{0x02, 0x02, 0x41, 0x42, 0x43, 0x00, 0x00, 0x00},
+       "packet 0 (02 02 41 42 43 00 00 00): byte 4, past the data, is 0x43, not 0"},
+      {{0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x09},
+       "packet 0 (03 00 01 00 00 00 00 09): byte 7, past the data, is 0x09, not 0"},
+      {{0x01, 0x02, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00},
+       "packet 0 (01 02 80 00 00 00 00 00): byte 2, past the data, is 0x80, not 0"},
+      {{0x01, 0x47, 0x80, 0x01, 0x00, 0x00, 0x00, 0x00},
+       "packet 0 (01 47 80 01 00 00 00 00): byte 3, past the data, is 0x01, not 0"},
+      {{0x12, 0x01, 0x80, 0x01, 0x00, 0x00, 0x00, 0x00},
+       "packet 0 (12 01 80 01 00 00 00 00): byte 3, past the data, is 0x01, not 0"},
+      // Unknown commands and controls, and empty text.
+      {{0x05, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+       "packet 0 (05 01 00 00 00 00 00 00): unknown command 0x05"},
+      {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+       "packet 0 (00 00 00 00 00 00 00 00): unknown command 0x00"},
+      {{0x01, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+       "packet 0 (01 05 00 00 00 00 00 00): unknown control value 0x05"},
+      {{0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
+       "packet 0 (02 00 00 00 00 00 00 00): text packet without characters"},
+      // A partial packet, after the whole ones; a fault in a whole one first.
+      {{0x01, 0x02, 0, 0, 0, 0, 0, 0, 0x02, 0x01, 0x41}, "partial packet at offset 8: 3 of 8 bytes"},
+      {{0x01}, "partial packet at offset 0: 1 of 8 bytes"},
+      {{0x01, 0x09, 0, 0, 0, 0, 0, 0, 0x02},
+       "packet 0 (01 09 00 00 00 00 00 00): unknown control value 0x09"},
+      // Only the first fault is named.
+      {{0x01, 0x02, 0, 0, 0, 0, 0, 0, 0x03, 0x00, 0x05, 0, 0, 0, 0, 0, 0x04, 0x09, 0, 0, 0, 0, 0, 0},
+       "packet 1 (03 00 05 00 00 00 00 00): position row 5 is not 0 or 1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Check(c.bytes), c.fault);
+  EXPECT_EQ(CheckPackets(nullptr, 0), "");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,87 +79,91 @@ TEST_F(DisplayDiscoveryTest, PathIsLowerCaseInstanceUnderTheClass) {
   EXPECT_EQ(display.InterfacePath(), std::string(path));
 }
 
-TEST_F(DisplayDiscoveryTest, SkipsAFirstDisplayThatCannotBeOpened) {
-  DisplayRegistration first("B", DisplayRegistration::Kind::kUnopenable);
-  DisplayRegistration second("C");
-  ASSERT_TRUE(first.ok());
-  ASSERT_TRUE(second.ok());
-  PacketRecorder received;
-  DisplayPipeServer server(received.Handler());
-  ASSERT_TRUE(server.Start());
-
-  UsbDisplayDevice device;
-  ASSERT_TRUE(device.IsOpen());
-  EXPECT_EQ("Attempting to open " + first.InterfacePath() + "\n" +
-                "FAILED to open " + first.InterfacePath() + "\n" +
-                "Attempting to open " + second.InterfacePath() + "\n",
-            output.Text());
-  EXPECT_EQ(second.InterfacePath() + "\\PIPE01", std::string(devicePath));
-  EXPECT_TRUE(device.SetPosition(120, 1));
-  ASSERT_TRUE(received.WaitForCount(1, kGenerousMs));
-  EXPECT_EQ((Packet{0x03, 0x78, 0x01, 0, 0, 0, 0, 0}), received.Packets().at(0));
-}
-
-TEST_F(DisplayDiscoveryTest, InterfaceOpensButPipeDoesNot) {
-  DisplayRegistration display("B");
-  ASSERT_TRUE(display.ok());
-  // No pipe server: the interface path opens, the pipe below it does not.
-  UsbDisplayDevice device;
-  EXPECT_FALSE(device.IsOpen());
-  EXPECT_EQ("Attempting to open " + display.InterfacePath() + "\n", output.Text());
-  EXPECT_EQ(display.InterfacePath() + "\\PIPE01", std::string(devicePath));
-}
-
-TEST_F(DisplayDiscoveryTest, OnlyUnopenableDisplays) {
-  DisplayRegistration display("B", DisplayRegistration::Kind::kUnopenable);
-  ASSERT_TRUE(display.ok());
-  UsbDisplayDevice device;
-  EXPECT_FALSE(device.IsOpen());
-  EXPECT_EQ("Attempting to open " + display.InterfacePath() + "\n" + "FAILED to open " +
-                display.InterfacePath() + "\n" + "Failed to GetUsbDeviceFileName\n",
-            output.Text());
-}
-
 // Instance ids that make the interface path exactly as long as devicePath can
 // take (248 characters: 256 less "\PIPE01" and the terminating zero) and one
 // character longer. The path is 65 characters plus the id.
 std::string IdForPathLength(std::size_t length) { return std::string(length - 65, 'A'); }
 
-TEST_F(DisplayDiscoveryTest, PathThatFillsTheBufferExactlyIsUsed) {
-  DisplayRegistration display(IdForPathLength(kMaxInterfacePathLength));
-  ASSERT_TRUE(display.ok());
-  ASSERT_EQ(248u, display.InterfacePath().size());
-  PacketRecorder received;
-  DisplayPipeServer server(received.Handler());
-  ASSERT_TRUE(server.Start());
+// Displays as the driver registers them, in enumeration order, and what the
+// search makes of them: its messages, whether the device opens, and the pipe
+// path it opened. A device that opens must carry a packet to the display.
+struct Registered {
+  std::string id;
+  DisplayRegistration::Kind kind;
+};
+constexpr auto kOpenable = DisplayRegistration::Kind::kOpenable;
+constexpr auto kUnopenable = DisplayRegistration::Kind::kUnopenable;
 
-  UsbDisplayDevice device;
-  ASSERT_TRUE(device.IsOpen());
-  EXPECT_EQ(display.InterfacePath() + "\\PIPE01", std::string(devicePath));
-  EXPECT_EQ(255u, std::strlen(devicePath));
-  device.SendControl1();
-  ASSERT_TRUE(received.WaitForCount(1, kGenerousMs));
-  EXPECT_EQ((Packet{0x01, 0x01, 0, 0, 0, 0, 0, 0}), received.Packets().at(0));
-}
+// One line of the search's output: an attempt or a failure for the
+// registration with that index, or (index -1) the search's own failure.
+struct Said {
+  const char* what;  // "Attempting to open ", "FAILED to open ", "Failed to GetUsbDeviceFileName"
+  int display;
+};
 
-TEST_F(DisplayDiscoveryTest, PathWithNoRoomForThePipeNameCountsAsUnopenable) {
-  // Openable in every other way, and enumerated before "B".
-  DisplayRegistration tooLong(IdForPathLength(kMaxInterfacePathLength + 1));
-  DisplayRegistration usable("B");
-  ASSERT_TRUE(tooLong.ok());
-  ASSERT_TRUE(usable.ok());
-  ASSERT_EQ(249u, tooLong.InterfacePath().size());
-  PacketRecorder received;
-  DisplayPipeServer server(received.Handler());
-  ASSERT_TRUE(server.Start());
+struct DiscoveryCase {
+  const char* name;
+  std::vector<Registered> displays;
+  bool servePipe;
+  std::vector<Said> output;
+  int opened;  // the registration whose pipe is opened, or -1
+  std::size_t firstPathLength;  // checked when not 0
+};
 
-  UsbDisplayDevice device;
-  ASSERT_TRUE(device.IsOpen());
-  EXPECT_EQ("Attempting to open " + tooLong.InterfacePath() + "\n" + "FAILED to open " +
-                tooLong.InterfacePath() + "\n" + "Attempting to open " +
-                usable.InterfacePath() + "\n",
-            output.Text());
-  EXPECT_EQ(usable.InterfacePath() + "\\PIPE01", std::string(devicePath));
+TEST_F(DisplayDiscoveryTest, WhatTheSearchMakesOfTheDisplaysRegistered) {
+  const std::size_t longest = kMaxInterfacePathLength;  // 248: 256 less "\PIPE01" and the zero
+  const DiscoveryCase cases[] = {
+      {"the first cannot be opened: the second is used",
+       {{"B", kUnopenable}, {"C", kOpenable}}, true,
+       {{"Attempting to open ", 0}, {"FAILED to open ", 0}, {"Attempting to open ", 1}}, 1, 0},
+      // No pipe server: the interface path opens, the pipe below it does not.
+      {"the interface opens but its pipe does not", {{"B", kOpenable}}, false,
+       {{"Attempting to open ", 0}}, -1, 0},
+      {"only displays that cannot be opened", {{"B", kUnopenable}}, true,
+       {{"Attempting to open ", 0}, {"FAILED to open ", 0}, {"Failed to GetUsbDeviceFileName", -1}},
+       -1, 0},
+      {"a path that fills the buffer exactly", {{IdForPathLength(longest), kOpenable}}, true,
+       {{"Attempting to open ", 0}}, 0, 248},
+      // Openable in every other way, and enumerated before "B".
+      {"a path with no room for the pipe name counts as unopenable",
+       {{IdForPathLength(longest + 1), kOpenable}, {"B", kOpenable}}, true,
+       {{"Attempting to open ", 0}, {"FAILED to open ", 0}, {"Attempting to open ", 1}}, 1, 249},
+  };
+  for (const DiscoveryCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::CapturedStream said;
+    SetDiscoveryMessageStream(said.Get());
+    std::vector<std::unique_ptr<DisplayRegistration>> displays;
+    for (const Registered& display : c.displays) {
+      displays.push_back(std::make_unique<DisplayRegistration>(display.id, display.kind));
+      ASSERT_TRUE(displays.back()->ok());
+    }
+    if (c.firstPathLength != 0) {
+      ASSERT_EQ(displays[0]->InterfacePath().size(), c.firstPathLength);
+    }
+    PacketRecorder received;
+    DisplayPipeServer server(received.Handler());
+    if (c.servePipe) {
+      ASSERT_TRUE(server.Start());
+    }
+
+    UsbDisplayDevice device;
+    std::string expected;
+    for (const Said& line : c.output) {
+      expected += line.display < 0 ? std::string(line.what)
+                                   : line.what + displays[static_cast<std::size_t>(line.display)]->InterfacePath();
+      expected += "\n";
+    }
+    EXPECT_EQ(said.Text(), expected);
+    ASSERT_EQ(device.IsOpen(), c.opened >= 0);
+    if (c.opened < 0) continue;
+    const std::string pipePath = displays[static_cast<std::size_t>(c.opened)]->InterfacePath() + "\\PIPE01";
+    EXPECT_EQ(std::string(devicePath), pipePath);
+    EXPECT_EQ(std::strlen(devicePath), pipePath.size());
+    EXPECT_TRUE(device.SetPosition(120, 1));
+    ASSERT_TRUE(received.WaitForCount(1, kGenerousMs));
+    EXPECT_EQ((Packet{0x03, 0x78, 0x01, 0, 0, 0, 0, 0}), received.Packets().at(0));
+  }
 }
 
 TEST_F(DisplayDiscoveryTest, RegistrationIsRemovedWithItsOwner) {
