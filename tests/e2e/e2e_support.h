@@ -53,8 +53,19 @@ std::string Screen(const std::string& line0, const std::string& line1 = "",
 // The characters a stream of records writes, in order, as the decoder sees them.
 std::string DataBytesOf(const std::vector<PortWriteRecord>& records);
 
+// The characters the first `records` records of lcdfeed's flood write.
+std::string FloodText(std::size_t records);
+
 // The characters of every text packet, in the order the display received them.
 std::string TextCarriedBy(const std::vector<std::string>& packets);
+
+// What the program says when the display's writes fail, and when they go
+// through again.
+constexpr char kWriteFailed[] = "Unable to write to device\n";
+constexpr char kWritesAgain[] = "Writing to device again\n";
+
+// How many times `part` stands in `text`.
+std::size_t Occurrences(const std::string& text, const std::string& part);
 
 // Reads the ring's pending count, or -1 when nobody has created the ring.
 int PendingInRing();

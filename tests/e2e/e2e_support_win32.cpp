@@ -7,6 +7,7 @@
 #include "capture/port_write_decoder.h"
 #include "capture/port_write_ring.h"
 #include "common/win32_handles.h"
+#include "tools/producer/flood_pattern.h"
 
 namespace lptlcd::test {
 
@@ -63,6 +64,19 @@ std::string TextCarriedBy(const std::vector<std::string>& packets) {
     for (unsigned i = 0; i < bytes[1] && i < 6; ++i) text += static_cast<char>(bytes[2 + i]);
   }
   return text;
+}
+
+std::string FloodText(std::size_t records) {
+  FloodPattern pattern(Waveform::kNormal);
+  std::vector<PortWriteRecord> flood;
+  pattern.Next(records, flood);
+  return DataBytesOf(flood);
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t found = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+  return found;
 }
 
 int PendingInRing() {

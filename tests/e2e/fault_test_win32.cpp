@@ -25,13 +25,6 @@ namespace {
 
 constexpr char kStalled[] = "Display is not reading: commands are dropped until it does\n";
 constexpr char kReadingAgain[] = "Display is reading again: ";
-constexpr char kWriteFailed[] = "Unable to write to device\n";
-
-std::size_t Occurrences(const std::string& text, const std::string& part) {
-  std::size_t found = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
-  return found;
-}
 
 std::string FaultyProducer(const std::string& arguments) {
   return Quoted(FAULTY_PRODUCER_EXE) + " " + arguments;
@@ -42,10 +35,7 @@ TEST(Faults, AMillionRecordFloodArrivesCompletelyAndInOrder) {
   // program's command queue wraps three times; the display is slower than
   // the producer all along, and nothing may be lost to that.
   constexpr std::size_t kRecords = 1000000;
-  FloodPattern pattern(Waveform::kNormal);
-  std::vector<PortWriteRecord> records;
-  pattern.Next(kRecords, records);
-  const std::string expectedText = DataBytesOf(records);
+  const std::string expectedText = FloodText(kRecords);
   ASSERT_GT(expectedText.size(), 100000u);
 
   Simulator sim("flood");

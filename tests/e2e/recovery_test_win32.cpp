@@ -16,14 +16,6 @@
 namespace lptlcd::test {
 namespace {
 
-constexpr char kWriteFailed[] = "Unable to write to device\n";
-constexpr char kWritesAgain[] = "Writing to device again\n";
-
-std::size_t Occurrences(const std::string& text, const std::string& part) {
-  std::size_t found = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
-  return found;
-}
 
 // Feeds one part of the session as a script, waited for until lptlcd has
 // taken it from the ring.
@@ -95,10 +87,7 @@ TEST(Recovery, ARepluggedDisplayShowsWhatOneThatStayedShows) {
 
 TEST(Recovery, ASecondCopyEndsAndTheFirstLosesNothing) {
   constexpr std::size_t kRecords = 200000;
-  FloodPattern pattern(Waveform::kNormal);
-  std::vector<PortWriteRecord> records;
-  pattern.Next(kRecords, records);
-  const std::string expectedText = DataBytesOf(records);
+  const std::string expectedText = FloodText(kRecords);
 
   Simulator sim("two_copies");
   Program program;

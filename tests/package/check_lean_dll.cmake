@@ -5,13 +5,11 @@
 #
 #   cmake -DOBJDUMP=... "-DFILES=a.dll;b.dll" -P check_lean_dll.cmake
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/pe_dump.cmake)
 set(failures "")
 foreach(file ${FILES})
   get_filename_component(name ${file} NAME)
-  execute_process(COMMAND ${OBJDUMP} -p -h ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${OBJDUMP} -p -h ${file} failed")
-  endif()
+  pe_dump(${file} dump -p -h)
   # Data directory entry 9: "Entry 9 <address> <size> Thread Storage Directory".
   if(NOT dump MATCHES "Entry 9 [0-9a-f]+ ([0-9a-f]+) Thread Storage Directory")
     string(APPEND failures "\n  ${name}: no data directory entry 9 in the dump")

@@ -14,15 +14,9 @@ set(expected
   UnmapPhysicalMemory)
 list(SORT expected)
 
+include(${CMAKE_CURRENT_LIST_DIR}/../package/pe_dump.cmake)
 foreach(name ${DLL_NAMES})
-  set(dll ${DLL_DIR}/${name})
-  if(NOT EXISTS ${dll})
-    message(FATAL_ERROR "${dll} was not built")
-  endif()
-  execute_process(COMMAND ${OBJDUMP} -p ${dll} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${OBJDUMP} -p ${dll} failed")
-  endif()
+  pe_dump(${DLL_DIR}/${name} dump)
   # The name table: "[Ordinal/Name Pointer] Table" then "\t[   n] Name" lines.
   string(FIND "${dump}" "[Ordinal/Name Pointer] Table" at)
   if(at EQUAL -1)

@@ -3,11 +3,32 @@
 
 #include <windows.h>
 
+#include <type_traits>
+#include <utility>
+
 namespace lptlcd::test {
 
 template <typename Fn>
 Fn Lookup(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+// Loads the DLL and looks up each (pointer, name) pair; true when all are there.
+template <typename... Pairs>
+bool LoadAndBind(HMODULE& module, const char* dll, Pairs&&... pairs) {
+  module = ::LoadLibraryA(dll);
+  if (module == nullptr) return false;
+  const auto bind = [&](auto& pair) {
+    using Fn = std::remove_reference_t<decltype(*pair.first)>;
+    *pair.first = Lookup<Fn>(module, pair.second);
+    return *pair.first != nullptr;
+  };
+  return (bind(pairs) && ...);
+}
+
+template <typename Fn>
+std::pair<Fn*, const char*> Entry(Fn& fn, const char* name) {
+  return {&fn, name};
 }
 
 struct PortIoApi {
@@ -31,22 +52,20 @@ struct PortIoApi {
 
   // True when the DLL loaded and every entry point was found.
   bool Load(const char* name) {
-    module = ::LoadLibraryA(name);
-    if (module == nullptr) return false;
-    auto get = [&](auto& fn, const char* export_name) {
-      fn = Lookup<std::remove_reference_t<decltype(fn)>>(module, export_name);
-      return fn != nullptr;
-    };
-    return get(Out32, "Out32") && get(Inp32, "Inp32") && get(IsInpOutDriverOpen, "IsInpOutDriverOpen") &&
-           get(IsXP64Bit, "IsXP64Bit") && get(ReadUchar, "DlPortReadPortUchar") &&
-           get(ReadUshort, "DlPortReadPortUshort") && get(ReadUlong, "DlPortReadPortUlong") &&
-           get(WriteUchar, "DlPortWritePortUchar") && get(WriteUshort, "DlPortWritePortUshort") &&
-           get(WriteUlong, "DlPortWritePortUlong") && get(ReadBufferUchar, "DlPortReadPortBufferUchar") &&
-           get(ReadBufferUshort, "DlPortReadPortBufferUshort") &&
-           get(ReadBufferUlong, "DlPortReadPortBufferUlong") &&
-           get(WriteBufferUchar, "DlPortWritePortBufferUchar") &&
-           get(WriteBufferUshort, "DlPortWritePortBufferUshort") &&
-           get(WriteBufferUlong, "DlPortWritePortBufferUlong");
+    return LoadAndBind(module, name, Entry(Out32, "Out32"), Entry(Inp32, "Inp32"),
+                       Entry(IsInpOutDriverOpen, "IsInpOutDriverOpen"),
+                       Entry(IsXP64Bit, "IsXP64Bit"), Entry(ReadUchar, "DlPortReadPortUchar"),
+                       Entry(ReadUshort, "DlPortReadPortUshort"),
+                       Entry(ReadUlong, "DlPortReadPortUlong"),
+                       Entry(WriteUchar, "DlPortWritePortUchar"),
+                       Entry(WriteUshort, "DlPortWritePortUshort"),
+                       Entry(WriteUlong, "DlPortWritePortUlong"),
+                       Entry(ReadBufferUchar, "DlPortReadPortBufferUchar"),
+                       Entry(ReadBufferUshort, "DlPortReadPortBufferUshort"),
+                       Entry(ReadBufferUlong, "DlPortReadPortBufferUlong"),
+                       Entry(WriteBufferUchar, "DlPortWritePortBufferUchar"),
+                       Entry(WriteBufferUshort, "DlPortWritePortBufferUshort"),
+                       Entry(WriteBufferUlong, "DlPortWritePortBufferUlong"));
   }
 };
 
@@ -68,19 +87,14 @@ struct IoDllApi {
   short(WINAPI* IsDriverInstalled)() = nullptr;
 
   bool Load(const char* name) {
-    module = ::LoadLibraryA(name);
-    if (module == nullptr) return false;
-    auto get = [&](auto& fn, const char* export_name) {
-      fn = Lookup<std::remove_reference_t<decltype(fn)>>(module, export_name);
-      return fn != nullptr;
-    };
-    return get(PortOut, "PortOut") && get(PortWordOut, "PortWordOut") &&
-           get(PortDWordOut, "PortDWordOut") && get(PortIn, "PortIn") &&
-           get(PortWordIn, "PortWordIn") && get(PortDWordIn, "PortDWordIn") &&
-           get(SetPortBit, "SetPortBit") && get(ClrPortBit, "ClrPortBit") &&
-           get(NotPortBit, "NotPortBit") && get(GetPortBit, "GetPortBit") &&
-           get(RightPortShift, "RightPortShift") && get(LeftPortShift, "LeftPortShift") &&
-           get(IsDriverInstalled, "IsDriverInstalled");
+    return LoadAndBind(module, name, Entry(PortOut, "PortOut"), Entry(PortWordOut, "PortWordOut"),
+                       Entry(PortDWordOut, "PortDWordOut"), Entry(PortIn, "PortIn"),
+                       Entry(PortWordIn, "PortWordIn"), Entry(PortDWordIn, "PortDWordIn"),
+                       Entry(SetPortBit, "SetPortBit"), Entry(ClrPortBit, "ClrPortBit"),
+                       Entry(NotPortBit, "NotPortBit"), Entry(GetPortBit, "GetPortBit"),
+                       Entry(RightPortShift, "RightPortShift"),
+                       Entry(LeftPortShift, "LeftPortShift"),
+                       Entry(IsDriverInstalled, "IsDriverInstalled"));
   }
 };
 
@@ -97,16 +111,11 @@ struct WinIoApi {
   bool(WINAPI* SetPhysLong)(PBYTE, DWORD) = nullptr;
 
   bool Load(const char* name) {
-    module = ::LoadLibraryA(name);
-    if (module == nullptr) return false;
-    auto get = [&](auto& fn, const char* export_name) {
-      fn = Lookup<std::remove_reference_t<decltype(fn)>>(module, export_name);
-      return fn != nullptr;
-    };
-    return get(InitializeWinIo, "InitializeWinIo") && get(ShutdownWinIo, "ShutdownWinIo") &&
-           get(GetPortVal, "GetPortVal") && get(SetPortVal, "SetPortVal") &&
-           get(MapPhysToLin, "MapPhysToLin") && get(UnmapPhysicalMemory, "UnmapPhysicalMemory") &&
-           get(GetPhysLong, "GetPhysLong") && get(SetPhysLong, "SetPhysLong");
+    return LoadAndBind(module, name, Entry(InitializeWinIo, "InitializeWinIo"),
+                       Entry(ShutdownWinIo, "ShutdownWinIo"), Entry(GetPortVal, "GetPortVal"),
+                       Entry(SetPortVal, "SetPortVal"), Entry(MapPhysToLin, "MapPhysToLin"),
+                       Entry(UnmapPhysicalMemory, "UnmapPhysicalMemory"),
+                       Entry(GetPhysLong, "GetPhysLong"), Entry(SetPhysLong, "SetPhysLong"));
   }
 };
 

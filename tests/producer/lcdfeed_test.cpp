@@ -49,35 +49,35 @@ class LcdfeedTest : public ::testing::Test {
   std::unique_ptr<RingView> view;
 };
 
-TEST_F(LcdfeedTest, RecordFileArrivesExactlyInBatches) {
-  const std::string file = WriteTempFile("feed_records.txt",
-                                         "# A, then a pause\n7841 7A04 7A05 7A04 .\n"
-                                         "78 7a00 # comment\n7A1 7A00\n.\n.\n1234");
-  const ChildResult r = RunChild(kFeed + " --records " + file);
-  ASSERT_TRUE(r.finished);
-  EXPECT_EQ(r.exitCode, 0u) << r.err;
-  EXPECT_EQ(r.out, Summary(9, 3, 0));
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(View().Drain(), (Records{0x7841, 0x7A04, 0x7A05, 0x7A04, 0x0078, 0x7A00, 0x07A1, 0x7A00, 0x1234}));
-}
-
-TEST_F(LcdfeedTest, RecordsFromStandardInput) {
-  const ChildResult r = RunChild(kFeed + " --records -", "7841 7A05\n");
-  ASSERT_TRUE(r.finished);
-  EXPECT_EQ(r.exitCode, 0u) << r.err;
-  EXPECT_EQ(r.out, Summary(2, 1, 0));
-  EXPECT_EQ(View().Drain(), (Records{0x7841, 0x7A05}));
-}
-
-TEST_F(LcdfeedTest, BadTokenStopsDeliveryAtItsBatch) {
-  const std::string file = WriteTempFile("feed_bad.txt", "7841 7A04 .\n7A05 7z05 7A04 .\n7A00\n");
-  const ChildResult r = RunChild(kFeed + " --records " + file);
-  ASSERT_TRUE(r.finished);
-  EXPECT_EQ(r.exitCode, 2u);
-  EXPECT_EQ(r.err, "lcdfeed: " + file +
-                       ": line 2: bad token \"7z05\" (expected 1 to 4 hex digits or \".\")\n");
-  EXPECT_EQ(r.out, Summary(2, 1, 0));
-  EXPECT_EQ(View().Drain(), (Records{0x7841, 0x7A04}));
+// Record files and standard input: what is delivered, in how many batches,
+// and where a bad token stops delivery (at its batch).
+TEST_F(LcdfeedTest, RecordsArriveExactlyInBatches) {
+  const struct {
+    const char* name;
+    const char* file;   // written to a file and given as --records FILE
+    const char* input;  // else given on standard input, as --records -
+    std::uint32_t status;
+    std::string out;
+    const char* err;  // after "lcdfeed: <file>: "
+    Records drained;
+  } cases[] = {
+      {"a record file", "# A, then a pause\n7841 7A04 7A05 7A04 .\n78 7a00 # comment\n7A1 7A00\n.\n.\n1234",
+       nullptr, 0, Summary(9, 3, 0), nullptr,
+       {0x7841, 0x7A04, 0x7A05, 0x7A04, 0x0078, 0x7A00, 0x07A1, 0x7A00, 0x1234}},
+      {"standard input", nullptr, "7841 7A05\n", 0, Summary(2, 1, 0), nullptr, {0x7841, 0x7A05}},
+      {"a bad token", "7841 7A04 .\n7A05 7z05 7A04 .\n7A00\n", nullptr, 2, Summary(2, 1, 0),
+       "line 2: bad token \"7z05\" (expected 1 to 4 hex digits or \".\")\n", {0x7841, 0x7A04}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = c.file != nullptr ? WriteTempFile("feed_records.txt", c.file) : "-";
+    const ChildResult r = RunChild(kFeed + " --records " + file, c.input != nullptr ? c.input : "");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, c.status) << r.err;
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err != nullptr ? "lcdfeed: " + file + ": " + c.err : "");
+    EXPECT_EQ(View().Drain(), c.drained);
+  }
 }
 
 TEST_F(LcdfeedTest, TextInBothWaveforms) {

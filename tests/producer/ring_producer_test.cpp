@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <numeric>
 
 #include "ring_view_win32.h"
@@ -27,16 +28,26 @@ class RingProducerTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
   }
+
+  // The producer under test, opened, and the program's side of its ring.
+  bool Open(std::uint32_t giveUpMs = RingProducerOptions().giveUpMs) {
+    RingProducerOptions options;
+    options.giveUpMs = giveUpMs;
+    producer = std::make_unique<RingProducer>(options);
+    if (!producer->Open()) return false;
+    view = std::make_unique<RingView>();
+    return view->IsOpen();
+  }
+
+  std::unique_ptr<RingProducer> producer;
+  std::unique_ptr<RingView> view;
 };
 
 TEST_F(RingProducerTest, CreatesTheObjectsWhenNobodyHasThem) {
-  RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  EXPECT_TRUE(producer.CreatedSection());
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
-  EXPECT_EQ(view.Ring().readIndex, 0);
-  EXPECT_EQ(view.Ring().count, 0);
+  ASSERT_TRUE(Open()) << producer->LastFailure().call;
+  EXPECT_TRUE(producer->CreatedSection());
+  EXPECT_EQ(view->Ring().readIndex, 0);
+  EXPECT_EQ(view->Ring().count, 0);
   // A second producer meets the same objects.
   RingProducer second;
   ASSERT_TRUE(second.Open()) << second.LastFailure().call;
@@ -45,39 +56,30 @@ TEST_F(RingProducerTest, CreatesTheObjectsWhenNobodyHasThem) {
 
 
 TEST_F(RingProducerTest, LeavesTheMutexFreeForTheProgram) {
-  RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
-  EXPECT_TRUE(MutexIsFree(view.Mutex()));
+  ASSERT_TRUE(Open());
+  EXPECT_TRUE(MutexIsFree(view->Mutex()));
 }
 
 TEST_F(RingProducerTest, StoresAfterThePendingRecordsAndSignals) {
-  RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
-  view.Reset(100, 3);
+  ASSERT_TRUE(Open());
+  view->Reset(100, 3);
   const Records records{0x7841, 0x7A04, 0x7A05, 0x7A04};
-  EXPECT_EQ(producer.Append(records.data(), records.size()), 4u);
-  PortWriteRing& ring = view.Ring();
+  EXPECT_EQ(producer->Append(records.data(), records.size()), 4u);
+  PortWriteRing& ring = view->Ring();
   EXPECT_EQ(ring.count, 7);
   EXPECT_EQ(ring.readIndex, 100);
   EXPECT_EQ(ring.writeIndex, 107);
   EXPECT_EQ(Records(ring.records + 103, ring.records + 107), records);
-  EXPECT_TRUE(view.EventIsSet());
-  EXPECT_FALSE(view.EventIsSet());  // auto-reset: one wake-up per signal
+  EXPECT_TRUE(view->EventIsSet());
+  EXPECT_FALSE(view->EventIsSet());  // auto-reset: one wake-up per signal
 }
 
 TEST_F(RingProducerTest, WrapsAroundTheEndOfTheRing) {
-  RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
-  view.Reset(65533, 1);
+  ASSERT_TRUE(Open());
+  view->Reset(65533, 1);
   const Records records{0x7801, 0x7802, 0x7803, 0x7804, 0x7805};
-  EXPECT_EQ(producer.Append(records.data(), records.size()), 5u);
-  PortWriteRing& ring = view.Ring();
+  EXPECT_EQ(producer->Append(records.data(), records.size()), 5u);
+  PortWriteRing& ring = view->Ring();
   EXPECT_EQ(ring.count, 6);
   EXPECT_EQ(ring.writeIndex, 3);
   EXPECT_EQ(ring.records[65534], 0x7801);
@@ -88,27 +90,22 @@ TEST_F(RingProducerTest, WrapsAroundTheEndOfTheRing) {
 }
 
 TEST_F(RingProducerTest, FullRingGivesUpWithoutOverwriting) {
-  RingProducerOptions options;
-  options.giveUpMs = 100;
-  RingProducer producer(options);
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
-  PortWriteRing& ring = view.Ring();
+  ASSERT_TRUE(Open(100));
+  PortWriteRing& ring = view->Ring();
   ring.records[6] = 0x1234;  // the one slot a full ring leaves unused
-  view.Reset(7, 65530);
+  view->Reset(7, 65530);
   const Records records = Sequence(10, 0x7800);
-  EXPECT_EQ(producer.Append(records.data(), records.size()), 5u);
+  EXPECT_EQ(producer->Append(records.data(), records.size()), 5u);
   EXPECT_EQ(ring.count, 65535);
   EXPECT_EQ(Records(ring.records + 1, ring.records + 6), Sequence(5, 0x7800));
   EXPECT_EQ(ring.records[6], 0x1234);
   // Still full: the next call gives up as well and changes nothing.
-  EXPECT_EQ(producer.Append(records.data(), records.size()), 0u);
+  EXPECT_EQ(producer->Append(records.data(), records.size()), 0u);
   EXPECT_EQ(ring.count, 65535);
   EXPECT_EQ(ring.records[6], 0x1234);
   // Once the program has drained, records go in again.
-  view.Reset(6, 0);
-  EXPECT_EQ(producer.Append(records.data() + 5, 5), 5u);
+  view->Reset(6, 0);
+  EXPECT_EQ(producer->Append(records.data() + 5, 5), 5u);
   EXPECT_EQ(ring.count, 5);
   EXPECT_EQ(Records(ring.records + 6, ring.records + 11), Sequence(5, 0x7805));
 }
@@ -116,20 +113,17 @@ TEST_F(RingProducerTest, FullRingGivesUpWithoutOverwriting) {
 TEST_F(RingProducerTest, WaitsForTheProgramToMakeRoom) {
   // Far more than the ring holds, against a consumer that pauses between
   // passes: every record arrives, once, in order.
-  RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
+  ASSERT_TRUE(Open());
   const Records records = Sequence(250000, 0x0100);
-  DrainingThread consumer(view, 2);
+  DrainingThread consumer(*view, 2);
   ASSERT_TRUE(consumer.Started());
   std::size_t sent = 0;
   for (std::size_t chunk : {1u, 70000u, 3u, 179996u}) {
-    EXPECT_EQ(producer.Append(records.data() + sent, chunk), chunk);
+    EXPECT_EQ(producer->Append(records.data() + sent, chunk), chunk);
     sent += chunk;
   }
   ASSERT_EQ(sent, records.size());
-  EXPECT_TRUE(producer.WaitDrained());
+  EXPECT_TRUE(producer->WaitDrained());
   consumer.Stop();
   EXPECT_EQ(consumer.Consumed(), records);
 }
@@ -147,13 +141,10 @@ DWORD WINAPI AppendOneByOne(void* param) {
 }
 
 TEST_F(RingProducerTest, ThreadsOfOneProcessShareAProducer) {
-  RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
-  DrainingThread consumer(view);
-  AppendJob a{&producer, Sequence(20000, 0x0000)};
-  AppendJob b{&producer, Sequence(20000, 0x8000)};
+  ASSERT_TRUE(Open());
+  DrainingThread consumer(*view);
+  AppendJob a{producer.get(), Sequence(20000, 0x0000)};
+  AppendJob b{producer.get(), Sequence(20000, 0x8000)};
   UniqueKernelHandle ta(::CreateThread(nullptr, 0, &AppendOneByOne, &a, 0, nullptr));
   UniqueKernelHandle tb(::CreateThread(nullptr, 0, &AppendOneByOne, &b, 0, nullptr));
   ASSERT_TRUE(ta && tb);
@@ -161,7 +152,7 @@ TEST_F(RingProducerTest, ThreadsOfOneProcessShareAProducer) {
   ::WaitForSingleObject(tb.Get(), INFINITE);
   EXPECT_EQ(a.delivered, 20000u);
   EXPECT_EQ(b.delivered, 20000u);
-  EXPECT_TRUE(producer.WaitDrained());
+  EXPECT_TRUE(producer->WaitDrained());
   consumer.Stop();
   // Interleaved, but each thread's records in its own order, none lost.
   Records fromA, fromB;
@@ -187,62 +178,49 @@ DWORD WINAPI HoldMutex(void* param) {
 }
 
 TEST_F(RingProducerTest, MutexHeldTooLongMakesAppendGiveUp) {
-  RingProducerOptions options;
-  options.giveUpMs = 100;
-  RingProducer producer(options);
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
-  MutexHolder holder{view.Mutex()};
+  ASSERT_TRUE(Open(100));
+  MutexHolder holder{view->Mutex()};
   UniqueKernelHandle thread(::CreateThread(nullptr, 0, &HoldMutex, &holder, 0, nullptr));
   ASSERT_TRUE(thread);
   ::WaitForSingleObject(holder.taken.Get(), INFINITE);
   const PortWriteRecord r = 0x7841;
-  EXPECT_EQ(producer.Append(&r, 1), 0u);
-  EXPECT_EQ(view.Ring().count, 0);
+  EXPECT_EQ(producer->Append(&r, 1), 0u);
+  EXPECT_EQ(view->Ring().count, 0);
   ::SetEvent(holder.release.Get());
   ::WaitForSingleObject(thread.Get(), INFINITE);
-  EXPECT_EQ(producer.Append(&r, 1), 1u);
-  EXPECT_EQ(view.Ring().count, 1);
+  EXPECT_EQ(producer->Append(&r, 1), 1u);
+  EXPECT_EQ(view->Ring().count, 1);
 }
 
 TEST_F(RingProducerTest, AbandonedMutexIsTakenOver) {
-  RingProducer producer;
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
-  MutexHolder holder{view.Mutex()};
+  ASSERT_TRUE(Open());
+  MutexHolder holder{view->Mutex()};
   holder.releaseAtEnd = false;  // the owner dies holding it
   ::SetEvent(holder.release.Get());
   UniqueKernelHandle thread(::CreateThread(nullptr, 0, &HoldMutex, &holder, 0, nullptr));
   ASSERT_TRUE(thread);
   ::WaitForSingleObject(thread.Get(), INFINITE);
   const Records records{0x7841, 0x7A05};
-  EXPECT_EQ(producer.Append(records.data(), records.size()), 2u);
-  EXPECT_EQ(view.Drain(), records);
+  EXPECT_EQ(producer->Append(records.data(), records.size()), 2u);
+  EXPECT_EQ(view->Drain(), records);
   // The producer released what it took over: another thread can have it.
-  EXPECT_TRUE(MutexIsFree(view.Mutex()));
+  EXPECT_TRUE(MutexIsFree(view->Mutex()));
 }
 
 TEST_F(RingProducerTest, WaitDrainedGivesUpWhenNobodyConsumes) {
-  RingProducerOptions options;
-  options.giveUpMs = 100;
-  RingProducer producer(options);
-  ASSERT_TRUE(producer.Open()) << producer.LastFailure().call;
-  RingView view;
-  ASSERT_TRUE(view.IsOpen());
+  ASSERT_TRUE(Open(100));
   const Records records{0x7841};
-  EXPECT_EQ(producer.Append(records.data(), records.size()), 1u);
-  EXPECT_FALSE(producer.WaitDrained());
-  view.Drain();
-  EXPECT_TRUE(producer.WaitDrained());
+  EXPECT_EQ(producer->Append(records.data(), records.size()), 1u);
+  EXPECT_FALSE(producer->WaitDrained());
+  view->Drain();
+  EXPECT_TRUE(producer->WaitDrained());
 }
 
 TEST_F(RingProducerTest, NothingHappensBeforeOpen) {
-  RingProducer producer;
+  RingProducer unopened;
   const PortWriteRecord r = 0x7841;
-  EXPECT_EQ(producer.Append(&r, 1), 0u);
-  EXPECT_FALSE(producer.WaitDrained());
+  EXPECT_EQ(unopened.Append(&r, 1), 0u);
+  EXPECT_FALSE(unopened.WaitDrained());
   EXPECT_TRUE(test::RingAbsent());
 }
 

@@ -26,7 +26,18 @@ class DisplayDiscoveryTest : public ::testing::Test {
   void SetUp() override { SetDiscoveryMessageStream(output.Get()); }
   void TearDown() override { SetDiscoveryMessageStream(nullptr); }
 
+  // Display "B", openable, with its pipe served.
+  void ServeDisplay() {
+    served = std::make_unique<DisplayRegistration>("B");
+    ASSERT_TRUE(served->ok());
+    pipeServer = std::make_unique<DisplayPipeServer>(servedPackets.Handler());
+    ASSERT_TRUE(pipeServer->Start());
+  }
+
   test::CapturedStream output;
+  std::unique_ptr<DisplayRegistration> served;
+  PacketRecorder servedPackets;
+  std::unique_ptr<DisplayPipeServer> pipeServer;
 };
 
 TEST_F(DisplayDiscoveryTest, GuidIsTheDisplaysInterfaceClass) {
@@ -48,25 +59,21 @@ TEST_F(DisplayDiscoveryTest, NoDisplayReportsAndLeavesTheDeviceClosed) {
 }
 
 TEST_F(DisplayDiscoveryTest, OpensTheFirstDisplayAndItsPipe) {
-  DisplayRegistration display("B");
-  ASSERT_TRUE(display.ok());
-  PacketRecorder received;
-  DisplayPipeServer server(received.Handler());
-  ASSERT_TRUE(server.Start());
+  ServeDisplay();
 
   {
     UsbDisplayDevice device;
     ASSERT_TRUE(device.IsOpen());
-    EXPECT_EQ("Attempting to open " + display.InterfacePath() + "\n", output.Text());
-    EXPECT_EQ(display.InterfacePath() + "\\PIPE01", std::string(devicePath));
+    EXPECT_EQ("Attempting to open " + served->InterfacePath() + "\n", output.Text());
+    EXPECT_EQ(served->InterfacePath() + "\\PIPE01", std::string(devicePath));
     device.ClearScreen();
     const std::uint8_t text[] = {'A', 'B', 'C'};
     EXPECT_EQ(3, device.WriteText(text, 3));
-    ASSERT_TRUE(received.WaitForCount(2, kGenerousMs));
+    ASSERT_TRUE(servedPackets.WaitForCount(2, kGenerousMs));
   }
   const std::vector<Packet> expected = {{0x01, 0x02, 0, 0, 0, 0, 0, 0},
                                         {0x02, 0x03, 'A', 'B', 'C', 0, 0, 0}};
-  EXPECT_EQ(expected, received.Packets());
+  EXPECT_EQ(expected, servedPackets.Packets());
 }
 
 TEST_F(DisplayDiscoveryTest, PathIsLowerCaseInstanceUnderTheClass) {
@@ -176,22 +183,18 @@ TEST_F(DisplayDiscoveryTest, RegistrationIsRemovedWithItsOwner) {
 }
 
 TEST_F(DisplayDiscoveryTest, PipeServerTakesOneClientAfterAnother) {
-  DisplayRegistration display("B");
-  ASSERT_TRUE(display.ok());
-  PacketRecorder received;
-  DisplayPipeServer server(received.Handler());
-  ASSERT_TRUE(server.Start());
+  ServeDisplay();
   for (std::uint8_t round = 1; round <= 3; ++round) {
     UsbDisplayDevice device;
     ASSERT_TRUE(device.IsOpen());
     device.SetPosition(round, 0);
   }
-  ASSERT_TRUE(received.WaitForCount(3, kGenerousMs));
+  ASSERT_TRUE(servedPackets.WaitForCount(3, kGenerousMs));
   const std::vector<Packet> expected = {{0x03, 1, 0, 0, 0, 0, 0, 0},
                                         {0x03, 2, 0, 0, 0, 0, 0, 0},
                                         {0x03, 3, 0, 0, 0, 0, 0, 0}};
-  EXPECT_EQ(expected, received.Packets());
-  EXPECT_EQ(3, server.ConnectionCount());
+  EXPECT_EQ(expected, servedPackets.Packets());
+  EXPECT_EQ(3, pipeServer->ConnectionCount());
 }
 
 }  // namespace
