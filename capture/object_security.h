@@ -20,10 +20,6 @@
 
 namespace lptlcd {
 
-// The SDDL of that descriptor for a user's SID ("S-1-5-21-..."), written into
-// `out` (the label part only when withLabel). False when it does not fit.
-bool SameUserObjectSddl(const char* userSid, bool withLabel, char* out, unsigned size);
-
 struct LocalMemoryTraits {
   using Type = void*;
   static Type Invalid() { return nullptr; }

@@ -1,5 +1,6 @@
 #include "capture/object_security.h"
 
+#include "common/function_lookup.h"
 #include "common/win32_handles.h"
 
 namespace lptlcd {
@@ -20,15 +21,10 @@ using GetTokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPV
 using ConvertSidToStringSidFn = BOOL(WINAPI*)(PSID, LPSTR*);
 using ConvertStringSdToSdFn = BOOL(WINAPI*)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
 
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 constexpr DWORD kSddlRevision1 = 1;
 
-}  // namespace
-
+// The SDDL of the descriptor for a user's SID ("S-1-5-21-..."), written into
+// `out` (the label part only when withLabel). False when it does not fit.
 bool SameUserObjectSddl(const char* userSid, bool withLabel, char* out, unsigned size) {
   // Protected DACL: this user and SYSTEM, all access. Label: Medium, no
   // write up (SACL "ML").
@@ -38,14 +34,16 @@ bool SameUserObjectSddl(const char* userSid, bool withLabel, char* out, unsigned
          (!withLabel || Append(out, size, used, "S:(ML;;NW;;;ME)"));
 }
 
+}  // namespace
+
 SameUserSecurity::SameUserSecurity() {
   const HMODULE advapi = ::LoadLibraryA("advapi32.dll");  // stays loaded: Windows' own
   if (advapi == nullptr) return;
-  const auto openToken = Lookup<OpenProcessTokenFn>(advapi, "OpenProcessToken");
-  const auto tokenInformation = Lookup<GetTokenInformationFn>(advapi, "GetTokenInformation");
-  const auto sidToString = Lookup<ConvertSidToStringSidFn>(advapi, "ConvertSidToStringSidA");
+  const auto openToken = LookUpFunction<OpenProcessTokenFn>(advapi, "OpenProcessToken");
+  const auto tokenInformation = LookUpFunction<GetTokenInformationFn>(advapi, "GetTokenInformation");
+  const auto sidToString = LookUpFunction<ConvertSidToStringSidFn>(advapi, "ConvertSidToStringSidA");
   const auto sddlToDescriptor =
-      Lookup<ConvertStringSdToSdFn>(advapi, "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+      LookUpFunction<ConvertStringSdToSdFn>(advapi, "ConvertStringSecurityDescriptorToSecurityDescriptorA");
   if (!openToken || !tokenInformation || !sidToString || !sddlToDescriptor) return;
 
   UniqueKernelHandle token;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/console_win32.h"
+#include "common/function_lookup.h"
 #include "device/display_discovery.h"
 #include "queue/power_throttling.h"
 
@@ -40,8 +41,8 @@ namespace {
 // SetProcessInformation is Windows 8's: looked up, never imported.
 void OptOutOfTimerThrottling() {
   using SetProcessInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
-  const auto set = reinterpret_cast<SetProcessInformationFn>(reinterpret_cast<void (*)()>(
-      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetProcessInformation")));
+  const auto set = LookUpFunction<SetProcessInformationFn>(::GetModuleHandleA("kernel32.dll"),
+                                                           "SetProcessInformation");
   if (set == nullptr) return;
   OptOutOfPowerThrottling([set](int infoClass, PowerThrottlingState* state, std::uint32_t size) {
     return set(::GetCurrentProcess(), infoClass, state, size) != FALSE;
