@@ -1,16 +1,19 @@
 #pragma once
 // What the display shows, kept from every packet it is sent (whether or not
-// the packet arrived), so that a display that comes back after being
-// unplugged, or after USB re-enumerated it on resume, can be brought to the
-// very screen it would show had it never gone away.
+// the packet arrived). Two things need it:
+// - the display draws a custom character when its cell is painted and not
+//   again when the character is redefined, while the HD44780 shows every
+//   cell in its character's present shape at once: cells painted in an
+//   older shape are found here and painted again;
+// - a display that comes back after being unplugged, or after USB
+//   re-enumerated it on resume, is brought to the very screen it would show
+//   had it never gone away.
 //
 // It follows the display's own handling of the packets: a text packet paints
 // min(value, 6) characters, each a whole 6x8 cell at the cursor, which moves
 // six pixels on; a custom character paints the columns its code has at that
-// moment (a later redefinition leaves it painted); a clear blanks the screen
-// and puts the cursor top left but keeps the custom characters. What the
-// emulator sends is text, custom characters, cursor moves and clears; other
-// packets change nothing that shows.
+// moment; a clear blanks the screen and puts the cursor top left but keeps
+// the custom characters. Other packets change nothing that shows.
 
 #include <array>
 #include <cstdint>
@@ -23,37 +26,57 @@ class UsbDisplayDevice;
 
 class DisplayMirror {
  public:
-  // One packet as the device is asked to send it (SendPacket's arguments).
+  // One packet as the device sends it: its command, value and data bytes.
   void Apply(std::uint8_t command, std::uint8_t value, const std::uint8_t* data, std::uint8_t count);
+
+  // Whether some cell may show a custom character in a shape other than the
+  // one it has now (cheap: true only after a glyph changed).
+  bool MayShowOldShapes() const { return glyphChanged; }
+
+  // Paints again, through `device` (whose packets come back here), every
+  // cell that shows a custom character in an older shape, and whatever a
+  // later paint had drawn over it; then puts the display's cursor back where
+  // it stood, so that the next text lands where it would have.
+  void RepaintOldShapes(UsbDisplayDevice& device);
 
   // Sends what brings a display just opened to this very screen: the
   // start-up packets (control 1, clear), the custom characters, every
-  // character still showing in the order it was painted (in runs of up to
-  // six), and the cursor.
+  // character still showing, in its character's present shape, and the
+  // cursor.
   void Redraw(UsbDisplayDevice& device) const;
 
  private:
   using Columns = std::array<std::uint8_t, kPacketDataSize>;
-  // A character that still shows: where it was painted, and (for a custom
-  // character) the columns it was painted with.
+  // A character that shows: its code, the columns a custom character was
+  // painted with, and when it was painted (a paint off the cell grid covers
+  // part of its neighbours, so their order matters).
   struct Paint {
+    bool shown = false;
+    std::uint8_t code = 0;
+    Columns glyph = {};
+    std::uint64_t order = 0;
+  };
+  // A paint's place: its text row and the pixel column where it starts.
+  struct Place {
+    int row;
     int x;
-    std::uint8_t code;
-    Columns glyph;
   };
-  // A row holds at most one paint per pixel column: a later one at the same
-  // place covers an earlier one whole.
-  static constexpr int kMostPaints = kDisplayWidth;
-  struct Row {
-    Paint paints[kMostPaints];
-    int count = 0;
-  };
+  static constexpr int kMostPaints = kDisplayTextRows * kDisplayWidth;
 
   void PaintCharacter(std::uint8_t code);
+  bool ShowsOldShape(const Paint& paint) const;
+  // The places of every paint of a row, in the order they were painted.
+  int PaintsInOrder(int row, Place* places) const;
+  // Sends the paints at `places` (all of one row) in spans of neighbours, a
+  // cursor move before each span that does not start where the cursor
+  // stands; `at` is the display's cursor, kept up to date.
+  void SendPaints(UsbDisplayDevice& device, Place* places, int count, Place& at) const;
 
-  Row rows[kDisplayTextRows];
+  Paint paints[kDisplayTextRows][kDisplayWidth];
   Columns glyphs[kGlyphCodes] = {};
   bool defined[kGlyphCodes] = {};
+  bool glyphChanged = false;
+  std::uint64_t paintCount = 0;
   int cursorX = 0;
   int cursorRow = 0;
 };

@@ -1,9 +1,9 @@
 #pragma once
 // A display whose pipe has died (unplugged, or USB re-enumerated it on
 // resume from sleep) does not come back by itself: its handle is dead for
-// good. While the device's writes fail, this looks for the display again,
-// quietly and at most once a second, and when one opens takes its pipe and
-// redraws it. The write watch says once that writes fail and once that they
+// good, and the device lets go of it at the first failed write. While it has
+// no pipe, this looks for the display again, quietly and at most once a
+// second, and when one opens hands its pipe to the device, which redraws it. The write watch says once that writes fail and once that they
 // go through again.
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "device/display_write_watch.h"
-#include "device/mirrored_display_device.h"
+#include "device/usb_display_device.h"
 
 namespace lptlcd {
 
@@ -23,14 +23,14 @@ class DisplayRecovery {
   // empty owner when there is none yet.
   using Reopen = std::function<UniquePipe()>;
 
-  DisplayRecovery(MirroredDisplayDevice& display, DisplayWriteWatch& writeWatch, Reopen reopenPipe)
+  DisplayRecovery(UsbDisplayDevice& display, DisplayWriteWatch& writeWatch, Reopen reopenPipe)
       : device(display), watch(writeWatch), reopen(std::move(reopenPipe)) {}
 
   // After each command and each idle flush; nowMs is a millisecond clock
   // that may wrap.
   void Check(std::uint32_t nowMs) {
     watch.Check();
-    if (!device.LastWriteFailed()) {
+    if (device.HasPipe()) {
       searching = false;
       return;
     }
@@ -45,7 +45,7 @@ class DisplayRecovery {
   }
 
  private:
-  MirroredDisplayDevice& device;
+  UsbDisplayDevice& device;
   DisplayWriteWatch& watch;
   Reopen reopen;
   bool searching = false;

@@ -11,10 +11,13 @@ UsbDisplayDevice::UsbDisplayDevice(UniquePipe pipe)
 // The pipe's owner closes it, if it was ever opened.
 UsbDisplayDevice::~UsbDisplayDevice() = default;
 
-void UsbDisplayDevice::ReplacePipe(UniquePipe pipe) {
+void UsbDisplayDevice::Reconnect(UniquePipe pipe) {
   outputPipe = std::move(pipe);
-  isOpen = outputPipe.IsValid();
   lastWriteFailed = false;
+  // The redraw's own packets build the new mirror, the same screen again.
+  const DisplayMirror shown = mirror;
+  mirror = DisplayMirror();
+  shown.Redraw(*this);
 }
 
 std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t value,
@@ -25,10 +28,16 @@ std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t val
   packet[0] = command;
   packet[1] = value;
   if (carried != 0) std::memcpy(packet + 2, data, carried);
+  mirror.Apply(command, value, data, carried);
   // A failed write is not retried, and does not change what the operation
-  // returns: the display's state is the emulator's to keep. It is only noted.
-  lastWriteFailed = !WriteToPipe(outputPipe.Get(), packet, sizeof packet);
-  if (lastWriteFailed) ++failedWrites;
+  // returns: the mirror keeps what the display should show. It is noted.
+  lastWriteFailed = !outputPipe.IsValid() || !WriteToPipe(outputPipe.Get(), packet, sizeof packet);
+  if (lastWriteFailed) {
+    ++failedWrites;
+    // Windows does not finish removing an unplugged device while a handle
+    // to it stays open, so a replugged display would never be found again.
+    outputPipe.Reset();
+  }
   return carried;
 }
 

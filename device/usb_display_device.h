@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "device/display_mirror.h"
 #include "device/display_packet.h"
 #include "device/output_pipe.h"
 
@@ -43,17 +44,29 @@ class UsbDisplayDevice {
                                   const std::uint8_t* data, std::uint8_t count);
 
   bool IsOpen() const { return isOpen; }
-  // Takes a newly opened pipe in the place of the present one, which is
-  // closed (a display that came back after its pipe went dead).
-  void ReplacePipe(UniquePipe pipe);
+
+  // Paints again the cells that show a custom character in a shape it no
+  // longer has (the display draws one only when its cell is written), and
+  // puts the cursor back. Sends nothing unless a glyph changed.
+  void RepaintRedefinedCharacters() {
+    if (mirror.MayShowOldShapes()) mirror.RepaintOldShapes(*this);
+  }
+
   // The display sends no answers, but its pipe can go away (unplugged, or a
   // driver that gave up): whether the latest packet failed to be written, and
-  // how many have failed so far.
+  // how many have failed so far. The pipe is closed at the first failure;
+  // from then on every packet counts as failed until Reconnect.
   bool LastWriteFailed() const { return lastWriteFailed; }
   std::uint32_t FailedWrites() const { return failedWrites; }
+  bool HasPipe() const { return outputPipe.IsValid(); }
+
+  // Takes the pipe of a display that opened again and brings it to the
+  // screen this one would show had it never gone away.
+  void Reconnect(UniquePipe pipe);
 
  private:
-  UniquePipe outputPipe;  // closed with the device
+  UniquePipe outputPipe;  // closed with the device, or when a write fails
+  DisplayMirror mirror;   // what the display shows, from every packet sent
   std::uint8_t packet[kPacketSize] = {};
   bool isOpen = false;
   bool lastWriteFailed = false;

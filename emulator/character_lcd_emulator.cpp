@@ -30,6 +30,11 @@ void CharacterLcdEmulator::Execute(LcdCommand command) {
 }
 
 void CharacterLcdEmulator::Flush() {
+  SendPending();
+  device->RepaintRedefinedCharacters();
+}
+
+void CharacterLcdEmulator::SendPending() {
   if (pendingGlyphRows != 0) FlushGlyph();
   if (pendingText != 0) FlushText();
 }
@@ -40,7 +45,7 @@ void CharacterLcdEmulator::WriteInstruction(std::uint8_t instruction) {
     SetDdramAddress(instruction);
   } else if (instruction & kSetCgramAddress) {
     // Data bytes now define custom characters.
-    Flush();
+    SendPending();
     cgramMode = true;
     cgramAddress = static_cast<std::uint8_t>(instruction & kCgramAddressMask);
   } else if (instruction & kFunctionSet) {
@@ -52,7 +57,7 @@ void CharacterLcdEmulator::WriteInstruction(std::uint8_t instruction) {
     std::fflush(messages);
   } else if (instruction & kDisplayOnOffControl) {
     // The display stays on; only what is pending goes out.
-    Flush();
+    SendPending();
   } else if (instruction & kEntryModeSet) {
     // Addresses always count up; display shift is not emulated.
     if (instruction & kEntryShiftDisplay) {
@@ -60,28 +65,35 @@ void CharacterLcdEmulator::WriteInstruction(std::uint8_t instruction) {
       std::fflush(messages);
     }
   } else if (instruction & kReturnHome) {
-    // The display's cursor goes to the top left, always.
-    Flush();
-    device->SetPosition(0, 0);
-    cursorRow = 0;
-    cursorColumn = 0;
+    SendPending();
+    GoHome();
   } else if (instruction == kClearDisplay) {
-    // The DDRAM image and the tracked cursor stay as they are.
-    Flush();
+    // The chip fills DDRAM with spaces. What the display does with its own
+    // cursor on a clear is its business: it is told where the cursor is.
+    SendPending();
     device->ClearScreen();
+    std::fill(std::begin(ddram), std::end(ddram), kSpace);
+    GoHome();
   } else {
     std::fprintf(messages, "TODO: unsupported command %02x\n", instruction);
     std::fflush(messages);
   }
 }
 
+void CharacterLcdEmulator::GoHome() {
+  cgramMode = false;
+  ddramAddress = 0;
+  device->SetPosition(0, 0);
+  cursorRow = 0;
+  cursorColumn = 0;
+}
+
 void CharacterLcdEmulator::SetDdramAddress(std::uint8_t instruction) {
-  if (cgramMode || pendingText != 0) Flush();
+  if (cgramMode || pendingText != 0) SendPending();
   cgramMode = false;
   const auto column = static_cast<std::uint8_t>(instruction & kColumnMask);
   const auto row = static_cast<std::uint8_t>((instruction & kLine1Offset) ? 1 : 0);
   if (column != cursorColumn || row != cursorRow) {
-    Flush();
     // Horizontal position in pixels; the display takes one byte, so far
     // columns wrap as the display's own counter does.
     device->SetPosition(static_cast<std::uint8_t>(column * kCellWidthPixels), row);
@@ -112,7 +124,14 @@ void CharacterLcdEmulator::FlushText() {
   // last character: those before it were written off the end of a line.
   const auto count =
       static_cast<std::uint8_t>(std::min<int>(pendingText, (last & kColumnMask) + 1));
-  device->WriteText(ddram + (last + 1 - count), count);
+  // Codes 8 to 15 show the same custom characters as 0 to 7 on the chip; the
+  // display knows only 0 to 7.
+  std::uint8_t run[kMaxRun];
+  for (int i = 0; i < count; ++i) {
+    const std::uint8_t code = ddram[last + 1 - count + i];
+    run[i] = code < kCharacterCodeAliases ? static_cast<std::uint8_t>(code % kCustomChars) : code;
+  }
+  device->WriteText(run, count);
   pendingText = 0;
 }
 

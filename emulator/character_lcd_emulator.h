@@ -6,7 +6,9 @@
 // the display only what changed: characters in runs of up to six, a cursor move
 // only when the software addresses a place other than where the display's
 // cursor already stands, and a custom character as a six-column glyph once its
-// eight rows are in.
+// eight rows are in. The chip shows a redefined character in every cell that
+// holds its code; the display only in cells painted after, so when the stream
+// pauses the cells still showing an older shape are painted again.
 
 #include <array>
 #include <cstdint>
@@ -28,7 +30,9 @@ class CharacterLcdEmulator {
   CharacterLcdEmulator& operator=(const CharacterLcdEmulator&) = delete;
 
   virtual void Execute(LcdCommand command);
-  // Sends whatever is pending: called when the command stream pauses.
+  // Called when the command stream pauses: sends whatever is pending, then
+  // paints again the cells whose custom character was redefined since they
+  // were painted (once for a whole burst of definitions).
   virtual void Flush();
   virtual void WriteData(std::uint8_t data);
   virtual void WriteInstruction(std::uint8_t instruction);
@@ -46,6 +50,12 @@ class CharacterLcdEmulator {
  private:
   // The steps of Set DDRAM Address.
   void SetDdramAddress(std::uint8_t instruction);
+  // The glyph rows, then the characters, not yet sent: what an instruction
+  // sends before it changes where data goes.
+  void SendPending();
+  // Clear Display and Return Home both put the address counter on DDRAM
+  // address 0 and the display's cursor top left.
+  void GoHome();
 
   UsbDisplayDevice* device;
   std::uint8_t ddram[hd44780::kDdramSize] = {};

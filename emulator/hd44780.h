@@ -49,5 +49,8 @@ constexpr std::uint8_t kCgramAddressMask = 0x3F;
 constexpr unsigned kCustomChars = 8;
 constexpr unsigned kGlyphRows = 8;
 constexpr unsigned kGlyphColumns = 5;
+// Character codes 0-7 show the custom characters, and so do 8-15.
+constexpr unsigned kCharacterCodeAliases = 16;
+constexpr std::uint8_t kSpace = 0x20;  // what Clear Display fills DDRAM with
 
 }  // namespace lptlcd::hd44780

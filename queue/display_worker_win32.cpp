@@ -63,7 +63,7 @@ bool RequestMillisecondTimer() {
 void __cdecl DisplayWorker(void*) {
   // All live until the process ends: nothing ever stops the worker for good
   // except the process itself.
-  auto* device = new MirroredDisplayDevice();
+  auto* device = new UsbDisplayDevice();
   if (!device->IsOpen()) FatalExit("Unable to open device\n");
   device->SendControl1();
   device->ClearScreen();

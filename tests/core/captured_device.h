@@ -17,6 +17,7 @@ class CapturedDevice {
   CapturedDevice() : device(capture.OpenWriter()) {}
   UsbDisplayDevice& Device() { return device; }
   std::vector<std::string> TakePackets() { return FormatPackets(capture.TakeBytes()); }
+  std::vector<std::uint8_t> TakeBytes() { return capture.TakeBytes(); }
   void Disconnect() { capture.Disconnect(); }
 
  private:

@@ -1,5 +1,5 @@
-// A display whose pipe died: looked for again at most once a second, and
-// redrawn to the screen it would show had it never gone away.
+// A display whose pipe died: let go of at once, looked for again at most once
+// a second, and redrawn to the screen it would show had it never gone away.
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ using Lines = std::vector<std::string>;
 
 TEST(DisplayRecoveryTest, TheDisplayIsLookedForOnceASecondAndRedrawnWhenItOpens) {
   PacketCapture first;
-  MirroredDisplayDevice device(first.OpenWriter());
+  UsbDisplayDevice device(first.OpenWriter());
   test::CapturedStream output;
   DisplayWriteWatch watch(device, output.Get());
   PacketCapture second;
@@ -39,7 +39,8 @@ TEST(DisplayRecoveryTest, TheDisplayIsLookedForOnceASecondAndRedrawnWhenItOpens)
   recovery.Check(100);
   EXPECT_EQ(searches, 0);  // writes go through: nothing to look for
   first.Disconnect();      // unplugged
-  emulator.Execute(0xC0);  // line 1
+  emulator.Execute(0xC0);  // line 1: this write fails, and the pipe is closed
+  EXPECT_FALSE(device.HasPipe());
   write("there");
   const struct {
     std::uint32_t nowMs;

@@ -1,28 +1,117 @@
+// The emulator judged by what the display ends up showing: each session runs
+// through the emulator into the display's model (which, like the display,
+// draws a custom character when its cell is written) and, beside it, through
+// an independent model of the HD44780; at every pause the display must show
+// what the chip's glass shows. Exact packets are checked only where the
+// packets themselves are the point.
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "emulator/character_lcd_emulator.h"
 #include "captured_device.h"
+#include "emulator/character_lcd_emulator.h"
+#include "tests/oracle/chip_oracle.h"
 
 namespace lptlcd {
 namespace {
 
 using Lines = std::vector<std::string>;
 
+// A session as a script of space-separated steps: iXX an instruction, dXX a
+// data byte, 'text' data bytes, gN:XXXXXXXXXXXXXXXX custom character N's
+// eight rows (Set CGRAM Address, then the rows), | a pause.
+class Session {
+ public:
+  explicit Session(std::FILE* messages) { emulator.SetMessageStream(messages); }
+
+  // Runs the script; returns the packets it sent and checks the screen
+  // against the chip at every pause and at the end.
+  Lines Run(const std::string& script) {
+    Lines sent;
+    for (std::size_t at = 0; at < script.size();) {
+      if (script[at] == ' ') {
+        ++at;
+        continue;
+      }
+      const bool quoted = script[at] == '\'';
+      std::size_t end = quoted ? script.find('\'', at + 1) + 1 : script.find(' ', at);
+      if (end == std::string::npos || end == 0) end = script.size();
+      Step(script.substr(at, end - at), sent);
+      at = end;
+    }
+    Pause(sent);
+    return sent;
+  }
+
+  const test::ChipOracle& Oracle() const { return oracle; }
+
+ private:
+  void Step(const std::string& step, Lines& sent) {
+    const auto hex = [&step](std::size_t at) {
+      return static_cast<std::uint8_t>(std::stoul(step.substr(at, 2), nullptr, 16));
+    };
+    switch (step[0]) {
+      case 'i':
+      case 'd':
+        Write(step[0] == 'd', hex(1));
+        break;
+      case '\'':
+        for (std::size_t i = 1; i + 1 < step.size(); ++i) Write(true, static_cast<std::uint8_t>(step[i]));
+        break;
+      case 'g':
+        Write(false, static_cast<std::uint8_t>(0x40 + 8 * (step[1] - '0')));
+        for (std::size_t row = 0; row < 8; ++row) Write(true, hex(3 + 2 * row));
+        break;
+      case '|':
+        Pause(sent);
+        break;
+      default:
+        ADD_FAILURE() << "bad step: " << step;
+    }
+  }
+
+  void Write(bool data, std::uint8_t byte) {
+    oracle.Write(data, byte);
+    emulator.Execute(static_cast<LcdCommand>((data ? kRegisterSelectData : 0) | byte));
+  }
+
+  void Pause(Lines& sent) {
+    emulator.Flush();
+    const std::vector<std::uint8_t> bytes = captured.TakeBytes();
+    for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) {
+      display.ApplyPacket(&bytes[at]);
+    }
+    for (const std::string& line : FormatPackets(bytes)) sent.push_back(line);
+    if (!oracle.Comparable()) return;
+    std::string shown;
+    for (int row = 0; row < 2; ++row) shown += "|" + display.TextRow(row) + "|\n";
+    EXPECT_EQ(oracle.Difference(display), "") << "the chip shows\n"
+                                              << oracle.GlassText() << "the display\n"
+                                              << shown;
+  }
+
+  test::CapturedDevice captured;
+  CharacterLcdEmulator emulator{&captured.Device(), 20, 2};
+  lcdsim::DisplayModel display;
+  test::ChipOracle oracle;
+};
+
 class Emulator : public ::testing::Test {
  protected:
-  Emulator() { emulator.SetMessageStream(messages); }
   ~Emulator() override { std::fclose(messages); }
 
-  void Instruction(std::uint8_t c) { emulator.Execute(c); }
-  void Data(int b) { emulator.Execute(static_cast<LcdCommand>(0x100 | (b & 0xFF))); }
-  void Text(const std::string& text) {
-    for (char ch : text) Data(static_cast<std::uint8_t>(ch));
+  // Software's set-up first (8-bit bus, two lines, display on), as every
+  // session has it; it sends nothing.
+  Lines Run(const std::string& script) {
+    Session session(messages);
+    const Lines sent = session.Run("i38 i0c " + script);
+    EXPECT_EQ(session.Oracle().NotCarriedOut(), "") << "the session leaves what lptlcd carries out";
+    return sent;
   }
-  Lines Packets() { return captured.TakePackets(); }
+
   std::string Messages() {
     std::string text;
     std::rewind(messages);
@@ -30,216 +119,139 @@ class Emulator : public ::testing::Test {
     return text;
   }
 
-  test::CapturedDevice captured;
-  CharacterLcdEmulator emulator{&captured.Device(), 20, 2};
   std::FILE* messages = std::tmpfile();
 };
 
-TEST_F(Emulator, ConstructionSendsNothingAndCursorStartsAtHome) {
-  Instruction(0x80);
-  emulator.Flush();
-  EXPECT_TRUE(Packets().empty());
-  Text("A");  // goes to address 0
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"02 01 41 00 00 00 00 00"});
-}
-
-TEST_F(Emulator, GeometryOutOfRangeFallsBackTo20By2) {
-  CharacterLcdEmulator small(&captured.Device(), 7, 3);
-  EXPECT_EQ(small.Columns(), 20);
-  EXPECT_EQ(small.Lines(), 2);
-  CharacterLcdEmulator edge(&captured.Device(), 40, 1);
-  EXPECT_EQ(edge.Columns(), 40);
-  EXPECT_EQ(edge.Lines(), 1);
-  CharacterLcdEmulator low(&captured.Device(), 8, 0);
-  EXPECT_EQ(low.Columns(), 8);
-  EXPECT_EQ(low.Lines(), 2);
-}
-
-// Text batching.
-TEST_F(Emulator, FiveCharactersWaitForFlush) {
-  Text("HELLO");
-  EXPECT_TRUE(Packets().empty());
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"02 05 48 45 4c 4c 4f 00"});
-  emulator.Flush();
-  EXPECT_TRUE(Packets().empty());
-}
-
-TEST_F(Emulator, SixthCharacterSendsTheRunAtOnce) {
-  Text("ABCDEF");
-  EXPECT_EQ(Packets(), Lines{"02 06 41 42 43 44 45 46"});
-  Text("G");
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"02 01 47 00 00 00 00 00"});
-}
-
-TEST_F(Emulator, SingleCharacterAtColumnFive) {
-  Instruction(0x85);
-  EXPECT_EQ(Packets(), Lines{"03 1e 00 00 00 00 00 00"});
-  Text("Z");
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"02 01 5a 00 00 00 00 00"});
-}
-
-TEST_F(Emulator, MovingToLineOneFlushesTheRestOfLineZeroFirst) {
-  Instruction(0x80);
-  Text("abcdefghijklmnopqrst");
-  EXPECT_EQ(Packets(), (Lines{"02 06 61 62 63 64 65 66", "02 06 67 68 69 6a 6b 6c",
-                              "02 06 6d 6e 6f 70 71 72"}));
-  Instruction(0xC0);
-  EXPECT_EQ(Packets(), (Lines{"02 02 73 74 00 00 00 00", "03 00 01 00 00 00 00 00"}));
-}
-
-TEST_F(Emulator, AddressWhereTheCursorStandsSendsNoMoveButFlushes) {
-  Text("ab");
-  Instruction(0x82);  // the cursor will stand at column 2 after "ab"
-  EXPECT_EQ(Packets(), Lines{"02 02 61 62 00 00 00 00"});
-}
-
-TEST_F(Emulator, PixelPositionOfFarColumnsWrapsAtOneByte) {
-  Instruction(0x94);  // column 20
-  Instruction(0xAB);  // column 43: 258 pixels, 2 in one byte
-  EXPECT_EQ(Packets(), (Lines{"03 78 00 00 00 00 00 00", "03 02 00 00 00 00 00 00"}));
-}
-
-TEST_F(Emulator, RunNeverReachesBackAcrossTheStartOfALine) {
-  Instruction(0xBE);
-  Text("xyz");  // 0x3E, 0x3F, then the address counts on into line 1 at 0x40
-  emulator.Flush();
-  Lines packets = Packets();
-  ASSERT_EQ(packets.size(), 2u);
-  EXPECT_EQ(packets[1], "02 01 7a 00 00 00 00 00");
-}
-
-TEST_F(Emulator, AddressWrapsFrom7FTo00) {
-  Instruction(0xFF);
-  Packets();
-  Text("pq");  // 0x7F then 0x00
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"02 01 71 00 00 00 00 00"});
-}
-
-TEST_F(Emulator, CursorColumnTracksWrittenCharactersAcrossRuns) {
-  Text("1234567");  // column 7 after these
-  emulator.Flush();
-  Packets();
-  Instruction(0x87);  // already there: no move
-  Instruction(0x88);
-  EXPECT_EQ(Packets(), Lines{"03 30 00 00 00 00 00 00"});
-}
-
-// Custom characters.
-TEST_F(Emulator, EightRowsSendAGlyphInColumns) {
-  Instruction(0x40);
-  for (int row : {0x1F, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1F, 0x00}) Data(row);
-  EXPECT_EQ(Packets(), Lines{"04 00 7f 41 41 41 7f 00"});
-}
-
-TEST_F(Emulator, GlyphColumnsTakeBitFourAsLeftmostAndIgnoreHighBits) {
-  Instruction(0x48);  // code 1
-  for (int row : {0xF0, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE4}) Data(row);
-  // Row 0 lights column 0 (bit 4); row 1 column 4 (bit 0); row 7 column 2.
-  EXPECT_EQ(Packets(), Lines{"04 01 01 00 80 00 02 00"});
-}
-
-TEST_F(Emulator, SixtyFourRowsDefineAllEightThenWrapToCodeZero) {
-  Instruction(0x40);
+// The analyser's frame: cells 0-15 of line 0 show codes 0-7 twice, and the
+// eight characters are redefined as bars of heights that change each frame.
+std::string AnalyserFrame(int frame) {
+  std::string script = "i40";
   for (int code = 0; code < 8; ++code) {
-    for (int row = 0; row < 8; ++row) Data(row == 0 ? static_cast<std::uint8_t>(0x10 >> (code % 5)) : 0);
+    const int height = (code * 3 + frame * 5) % 9;
+    for (int row = 0; row < 8; ++row) script += row >= 8 - height ? " d1f" : " d00";
   }
-  Lines packets = Packets();
-  ASSERT_EQ(packets.size(), 8u);
+  return script + " |";
+}
+
+const std::string kCells0To7Twice = "i80 d00 d01 d02 d03 d04 d05 d06 d07 d00 d01 d02 d03 d04 d05 d06 d07";
+
+TEST_F(Emulator, TheDisplayShowsWhatTheChipShows) {
+  const struct {
+    const char* name;
+    std::string script;
+  } cases[] = {
+      // Text and the address counter.
+      {"text from the top left, sent on the pause", "'HELLO' |"},
+      {"runs longer than six", "'ABCDEFGHIJKLM'"},
+      {"one character at column 5", "i85 'Z'"},
+      {"both lines", "i80 'abcdefghijklmnopqrst' ic0 'ABCDEFGHIJKLMNOPQRST'"},
+      {"an address where the cursor already stands", "'ab' i82 'c'"},
+      {"the cursor followed across runs and pauses", "'1234567' | i87 'x' i8a 'y' | i8c 'z'"},
+      {"the 40th address of each line", "ia7 'z' ie7 'w' i80 'a'"},
+      {"columns 21 to 40 out of sight, then back", "i80 '0123456789abcdefghijABCDEFGHIJKLMNOPQR' i83 'x'"},
+      {"Function Set and Display On/Off change nothing shown", "'AB' i38 i0c i0c 'C'"},
+      {"text written while the display is off", "i08 'hidden' | i0c"},
+      {"instruction 00 does nothing", "'A' i00 'B'"},
+      // Return Home and Clear Display.
+      {"Return Home: text from the top left again", "'ABCDE' i02 'xy'"},
+      {"Return Home with its ignored bit set", "ic4 'ABCDE' i03 'xy'"},
+      {"Return Home from the last addresses", "ibe i02 'abc'"},
+      {"Clear Display, then text with no address", "'stale text' | i01 'new'"},
+      {"Clear Display after text at column 5, then column 7", "i85 'abc' i01 i87 'X'"},
+      {"Clear Display after text at column 7, then column 7", "i87 'abc' i01 i87 'X'"},
+      {"custom characters, Clear Display, text", "g0:1f11111111111f00 i01 'Hi' d00"},
+      {"custom characters, Return Home, text", "g1:0001030707030100 i02 'Hi' d01"},
+      {"CGRAM address, Clear Display at once, text", "i40 i01 'ok'"},
+      // Custom characters.
+      {"defined, then shown", "g1:f0010000000000e4 ic0 d01"},
+      {"all eight from 64 rows; the CGRAM address wraps to 0",
+       "i40 d01 d02 d04 d08 d10 d00 d00 d1f d02 d02 d02 d02 d02 d02 d02 d02 d03 d03 d03 d03 d03 d03 "
+       "d03 d03 d04 d04 d04 d04 d04 d04 d04 d04 d05 d05 d05 d05 d05 d05 d05 d05 d06 d06 d06 d06 d06 "
+       "d06 d06 d06 d07 d07 d07 d07 d07 d07 d07 d07 d08 d08 d08 d08 d08 d08 d08 d08 d1f i80 d00 d01 "
+       "d02 d03 d04 d05 d06 d07"},
+      {"a definition split by a pause", "i80 d02 i50 d1f d1f | d10 d10 d10 d10 d10 d10 i81 d02 |"},
+      {"Set DDRAM Address ends a definition", "i40 d1f i80 d00 'x'"},
+      {"a definition leaves the text cursor alone", "'ab' g0:0e0e0e0e0e0e0e0e i82 d00"},
+      {"codes 8 to 15 show the custom characters too", "g0:1515151515151515 g7:0a0a0a0a0a0a0a0a i80 d08 d0f"},
+      // Custom characters redefined while they show.
+      {"a cell written before its character is defined",
+       "i80 d00 d01 'ok' g0:1f11111111111f00 g1:0e0e0e0e0e0e0e0e i80 | ic0 'x'"},
+      {"a heartbeat: character 7 redefined in place, frame after frame",
+       "ic0 'beat' d07 g7:000a1f1f0e040000 i80 | g7:0000000a0e040000 i80 | g7:000a1f1f0e040000 |"},
+      {"redefined while still in CGRAM, then the pause", "i80 d03 d03 'x' d03 g3:0102040810080402 |"},
+      {"redefined, then its cell written over before the pause",
+       "i80 d02 'y' d02 g2:1f1f1f1f1f1f1f1f i80 'A' |"},
+      {"redefined with the shape it already has", "g5:1111111111111111 i80 d05 | g5:1111111111111111 |"},
+      {"cells on both lines, one burst of definitions",
+       "i80 d00 d01 ic4 d01 d00 g0:1010101010101010 g1:0101010101010101 i80 |"},
+      {"a spectrum analyser: eight characters redefined each frame",
+       kCells0To7Twice + " | " + AnalyserFrame(0) + " " + AnalyserFrame(1) + " " + AnalyserFrame(2)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Run(c.script);
+  }
+}
+
+// Kinds of the packets, a letter each: C control, T text, P position, G glyph.
+std::string Kinds(const Lines& packets) {
+  std::string kinds;
+  for (const std::string& packet : packets) {
+    const unsigned long command = std::stoul(packet.substr(0, 2), nullptr, 16);
+    kinds += command >= 1 && command <= 4 ? "CTPG"[command - 1] : '?';
+  }
+  return kinds;
+}
+
+TEST_F(Emulator, PacketsWhereThePacketsAreThePoint) {
+  const struct {
+    const char* name;
+    std::string script;
+    Lines packets;
+  } cases[] = {
+      {"a run goes at its sixth character, the rest on the pause", "'ABCDEFG'",
+       {"02 06 41 42 43 44 45 46", "02 01 47 00 00 00 00 00"}},
+      {"right after construction the cursor stands top left", "i80 'A'", {"02 01 41 00 00 00 00 00"}},
+      {"no move where the cursor stands; far columns wrap at one byte", "'ab' i82 i94 iab",
+       {"02 02 61 62 00 00 00 00", "03 78 00 00 00 00 00 00", "03 02 00 00 00 00 00 00"}},
+      {"a glyph's columns: bit 4 leftmost, bit 0 the top row, bits 5-7 ignored",
+       "g1:f0010000000000e4", {"04 01 01 00 80 00 02 00"}},
+      {"Clear Display: a clear, and the cursor said to stand top left", "'AB' i01",
+       {"02 02 41 42 00 00 00 00", "01 02 00 00 00 00 00 00", "03 00 00 00 00 00 00 00"}},
+      {"Return Home moves the cursor even when it stands there", "i02", {"03 00 00 00 00 00 00 00"}},
+      {"a run never reaches back across the start of a line", "ibe 'xyz'",
+       {"03 74 00 00 00 00 00 00", "02 01 7a 00 00 00 00 00"}},
+      {"defined before use: no repaint", "g0:1f11111111111f00 i80 d00 'a' |",
+       {"04 00 7f 41 41 41 7f 00", "02 02 00 61 00 00 00 00"}},
+      {"redefined in place: its cell painted again and the cursor put back",
+       "g7:1111111111111111 i80 d07 'ab' | g7:0404040404040404 |",
+       {"04 07 ff 00 00 00 ff 00", "02 03 07 61 62 00 00 00", "04 07 00 00 ff 00 00 00",
+        "03 00 00 00 00 00 00 00", "02 01 07 00 00 00 00 00", "03 12 00 00 00 00 00 00"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Session session(messages);
+    EXPECT_EQ(session.Run(c.script), c.packets);
+  }
+}
+
+TEST_F(Emulator, ABurstOfRedefinitionsCostsOneRepaint) {
+  Session session(messages);
+  session.Run("i38 i0c " + kCells0To7Twice + " | " + AnalyserFrame(0));
+  // Eight definitions, then the sixteen cells in one span: a position and
+  // three runs, which leave the cursor where it stood.
+  EXPECT_EQ(Kinds(session.Run(AnalyserFrame(1))), "GGGGGGGGPTTT");
+  // Defined one character at a time, each with its own address: the same.
+  std::string oneByOne;
   for (int code = 0; code < 8; ++code) {
-    EXPECT_EQ(packets[static_cast<std::size_t>(code)].substr(0, 5),
-              std::string("04 0") + static_cast<char>('0' + code));
+    oneByOne += "g" + std::to_string(code) + ":" + (code % 2 ? "0a" : "15") + "0a0a0a0a0a0a0a ";
   }
-  EXPECT_EQ(packets[0], "04 00 01 00 00 00 00 00");
-  EXPECT_EQ(packets[4], "04 04 00 00 00 00 01 00");
-  Data(0x1F);  // address wrapped to 0: a pending row of code 0
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"04 00 01 01 01 01 01 00"});
-}
-
-TEST_F(Emulator, PartialGlyphIsSentOnPauseAndAgainWhenComplete) {
-  Instruction(0x50);  // code 2
-  Data(0x1F);
-  Data(0x1F);
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"04 02 03 03 03 03 03 00"});
-  for (int row = 0; row < 6; ++row) Data(0x10);
-  EXPECT_TRUE(Packets().empty());  // six rows since the last glyph flush
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"04 02 ff 03 03 03 03 00"});
-}
-
-TEST_F(Emulator, CgramModeSurvivesClearAndHomeUntilSetDdramAddress) {
-  Instruction(0x40);
-  Instruction(0x01);
-  Instruction(0x02);
-  EXPECT_EQ(Packets(), (Lines{"01 02 00 00 00 00 00 00", "03 00 00 00 00 00 00 00"}));
-  for (int row = 0; row < 8; ++row) Data(0x1F);
-  EXPECT_EQ(Packets(), Lines{"04 00 ff ff ff ff ff 00"});
-  Instruction(0x80);
-  Text("A");
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"02 01 41 00 00 00 00 00"});
-}
-
-TEST_F(Emulator, SetDdramAddressFlushesPendingGlyphRows) {
-  Instruction(0x40);
-  Data(0x1F);
-  Instruction(0x80);
-  EXPECT_EQ(Packets(), Lines{"04 00 01 01 01 01 01 00"});
-}
-
-TEST_F(Emulator, CgramWritesLeaveTheTextCursorAlone) {
-  Instruction(0x40);
-  for (int row = 0; row < 8; ++row) Data(0x00);
-  Packets();
-  Instruction(0x80);  // the cursor is still at column 0
-  EXPECT_TRUE(Packets().empty());
-}
-
-// Instructions.
-TEST_F(Emulator, ReturnHomeFlushesAndAlwaysMovesTheCursor) {
-  Instruction(0x02);
-  Text("AB");
-  Instruction(0x03);
-  EXPECT_EQ(Packets(), (Lines{"03 00 00 00 00 00 00 00", "02 02 41 42 00 00 00 00",
-                              "03 00 00 00 00 00 00 00"}));
-  Text("C");  // written at address 2: home does not move the DDRAM address
-  emulator.Flush();
-  EXPECT_EQ(Packets(), Lines{"02 01 43 00 00 00 00 00"});
-}
-
-TEST_F(Emulator, ClearDisplayFlushesClearsAndKeepsAddressAndCursor) {
-  Text("AB");
-  Instruction(0x01);
-  EXPECT_EQ(Packets(), (Lines{"02 02 41 42 00 00 00 00", "01 02 00 00 00 00 00 00"}));
-  Instruction(0x82);  // tracked cursor still at column 2: no move
-  EXPECT_TRUE(Packets().empty());
-}
-
-TEST_F(Emulator, FunctionSetDoesNothingAndDisplayControlOnlyFlushes) {
-  Text("AB");
-  Instruction(0x38);
-  EXPECT_TRUE(Packets().empty());
-  Instruction(0x0C);
-  EXPECT_EQ(Packets(), Lines{"02 02 41 42 00 00 00 00"});
-  Instruction(0x0F);
-  EXPECT_TRUE(Packets().empty());
+  EXPECT_EQ(Kinds(session.Run(oneByOne + "|")), "GGGGGGGGPTTT");
 }
 
 TEST_F(Emulator, UnsupportedInstructionsAreReported) {
-  Instruction(0x1C);
-  Instruction(0x10);
-  Instruction(0x18);
-  Instruction(0x14);
-  Instruction(0x07);
-  Instruction(0x06);  // increment without shift: silent
-  Instruction(0x05);
-  Instruction(0x00);
+  Session session(messages);
+  session.Run("i1c i10 i18 i14 i07 i06 i05 i00");
   EXPECT_EQ(Messages(),
             "TODO: screen shift right\n"
             "TODO: cursor shift left\n"
@@ -248,13 +260,26 @@ TEST_F(Emulator, UnsupportedInstructionsAreReported) {
             "TODO: unsupported entry mode\n"
             "TODO: unsupported entry mode\n"
             "TODO: unsupported command 00\n");
-  EXPECT_TRUE(Packets().empty());
 }
 
 TEST_F(Emulator, HighBitsOfACommandAreIgnored) {
+  test::CapturedDevice captured;
+  CharacterLcdEmulator emulator(&captured.Device(), 20, 2);
   emulator.Execute(0xFF41);  // register select set, junk above it
   emulator.Execute(0xFE0C);  // instruction 0x0C
-  EXPECT_EQ(Packets(), Lines{"02 01 41 00 00 00 00 00"});
+  EXPECT_EQ(captured.TakePackets(), Lines{"02 01 41 00 00 00 00 00"});
+}
+
+TEST_F(Emulator, GeometryOutOfRangeFallsBackTo20By2) {
+  test::CapturedDevice captured;
+  const struct {
+    std::uint8_t columns, lines, wantColumns, wantLines;
+  } cases[] = {{7, 3, 20, 2}, {40, 1, 40, 1}, {8, 0, 8, 2}, {41, 2, 20, 2}};
+  for (const auto& c : cases) {
+    CharacterLcdEmulator emulator(&captured.Device(), c.columns, c.lines);
+    EXPECT_EQ(emulator.Columns(), c.wantColumns);
+    EXPECT_EQ(emulator.Lines(), c.wantLines);
+  }
 }
 
 }  // namespace

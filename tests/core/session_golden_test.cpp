@@ -81,6 +81,7 @@ TEST(SessionGolden, RecordsToPacketBytes) {
 
   EXPECT_EQ(Replay(s.records), (std::vector<std::string>{
       "01 02 00 00 00 00 00 00",  // Clear Display
+      "03 00 00 00 00 00 00 00",  // and where the cursor now stands
       "02 06 48 65 6c 6c 6f 2c",  // "Hello,"
       "02 06 20 77 6f 72 6c 64",  // " world"
       "03 00 01 00 00 00 00 00",  // line 1
@@ -105,6 +106,7 @@ TEST(SessionGolden, RecordsToPacketBytes) {
       "03 54 01 00 00 00 00 00",
       "02 01 36 00 00 00 00 00",
       "01 02 00 00 00 00 00 00",  // Clear Display
+      "03 00 00 00 00 00 00 00",
       "03 00 00 00 00 00 00 00",  // Return Home
   }));
 }

@@ -1,0 +1,100 @@
+#include "tests/oracle/chip_oracle.h"
+
+#include <cstdio>
+
+namespace lptlcd::test {
+
+namespace {
+
+constexpr int kCellWidth = lcdsim::kCellWidth;
+constexpr int kCellHeight = lcdsim::kCellHeight;
+constexpr std::uint8_t kLastColumn = 0x27;  // of a line's 40 addresses
+
+std::string Where(int column, int line) {
+  char text[48];
+  std::snprintf(text, sizeof text, "line %d column %d: ", line, column);
+  return text;
+}
+
+}  // namespace
+
+void ChipOracle::NotCarried(const char* what) {
+  if (notCarriedOut.empty()) notCarriedOut = what;
+}
+
+void ChipOracle::Write(bool registerSelect, std::uint8_t byte) {
+  if (registerSelect) {
+    if (!chip.AddressesCgram()) {
+      const std::uint8_t address = chip.AddressCounter();
+      if (ranOffLine) NotCarried("text ran on past the 40th address of a line");
+      if (!chip.DdramAddressExists(address)) NotCarried("text written to an address the chip lacks");
+      ranOffLine = (address & 0x3F) == kLastColumn;
+    }
+  } else if (byte >= 0x80 || byte == 0x01 || byte == 0x02 || byte == 0x03) {
+    ranOffLine = false;  // Set DDRAM Address, Clear Display, Return Home
+  } else if (byte >= 0x40) {
+    // Set CGRAM Address: carried out.
+  } else if (byte >= 0x20) {
+    if (!(byte & 0x10)) NotCarried("a 4-bit bus");
+    if (!(byte & 0x08)) NotCarried("one-line mode");
+  } else if (byte >= 0x10) {
+    NotCarried("cursor or display shift");
+  } else if (byte >= 0x04 && byte < 0x08) {
+    if (!(byte & 0x02)) NotCarried("addresses counting down");
+    if (byte & 0x01) NotCarried("display shift on each write");
+  }
+  chip.Write(registerSelect, byte);
+}
+
+bool ChipOracle::Comparable() const {
+  return notCarriedOut.empty() && chip.DisplayOn() && !chip.CursorShown();
+}
+
+std::string ChipOracle::Difference(const lcdsim::DisplayModel& display) const {
+  for (int line = 0; line < lcdsim::kTextRows; ++line) {
+    for (int column = 0; column < Hd44780Chip::kGlassColumns; ++column) {
+      const int shown = display.CellCode(column, line);
+      if (line >= Hd44780Chip::kGlassLines) {
+        if (shown != ' ') return Where(column, line) + "the display shows something below the glass";
+        continue;
+      }
+      const std::uint8_t code = chip.ShownCode(column, line);
+      if (!Hd44780Chip::IsCustom(code)) {
+        if (shown != code) {
+          char text[80];
+          std::snprintf(text, sizeof text, "the chip shows code %02x, the display %02x", code, shown);
+          return Where(column, line) + text;
+        }
+        continue;
+      }
+      const Hd44780Chip::CharacterRows rows = chip.CustomRows(code);
+      for (int y = 0; y < kCellHeight; ++y) {
+        for (int x = 0; x < kCellWidth; ++x) {
+          const bool lit = x < 5 && (rows[static_cast<std::size_t>(y)] >> (4 - x) & 1) != 0;
+          if (display.Pixel(column * kCellWidth + x, line * kCellHeight + y) != lit) {
+            char text[96];
+            std::snprintf(text, sizeof text, "custom character %d: pixel %d,%d differs from CGRAM",
+                          code & 7, x, y);
+            return Where(column, line) + text;
+          }
+        }
+      }
+    }
+  }
+  return "";
+}
+
+std::string ChipOracle::GlassText() const {
+  std::string text;
+  for (int line = 0; line < Hd44780Chip::kGlassLines; ++line) {
+    text += '|';
+    for (int column = 0; column < Hd44780Chip::kGlassColumns; ++column) {
+      const std::uint8_t code = chip.ShownCode(column, line);
+      text += Hd44780Chip::IsCustom(code) ? '*' : code >= 0x20 && code < 0x7F ? static_cast<char>(code) : '?';
+    }
+    text += "|\n";
+  }
+  return text;
+}
+
+}  // namespace lptlcd::test
