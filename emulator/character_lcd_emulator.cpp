@@ -138,8 +138,15 @@ void CharacterLcdEmulator::FlushText() {
 void CharacterLcdEmulator::FlushGlyph() {
   const auto first =
       static_cast<std::uint8_t>((cgramAddress + kCgramSize - pendingGlyphRows) & kCgramAddressMask);
-  const auto code = static_cast<std::uint8_t>(first / kGlyphRows);
-  device->DefineGlyph(code, GlyphColumns(cgram + code * kGlyphRows).data());
+  const auto last = static_cast<std::uint8_t>((first + std::max<int>(pendingGlyphRows, 1) - 1) &
+                                              kCgramAddressMask);
+  // Rows written from the middle of one character on run into the next one:
+  // both changed, so both are sent.
+  for (auto code = static_cast<std::uint8_t>(first / kGlyphRows);;
+       code = static_cast<std::uint8_t>((code + 1) % kCustomChars)) {
+    device->DefineGlyph(code, GlyphColumns(cgram + code * kGlyphRows).data());
+    if (code == last / kGlyphRows) break;
+  }
   pendingGlyphRows = 0;
 }
 

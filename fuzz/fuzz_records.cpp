@@ -1,27 +1,28 @@
-// Any stream of port-write records, with pauses anywhere, through the decoder,
-// the emulator and the display's packets, as the program runs them.
+// Any input, read two ways, through the decoder, the emulator and the
+// display's packets, as the program runs them.
 //
-// Input: records of two bytes, high byte first (port selector, then value);
-// the word FF FF is not a record but a pause, on which the emulator flushes as
-// the display worker does after an idle millisecond. The end of the input is a
-// pause too; an odd last byte is ignored.
+// 1. As port-write records: two bytes each, high byte first (port selector,
+//    then value); the word FF FF is not a record but a pause, on which the
+//    emulator flushes as the display worker does after an idle millisecond.
+//    Whatever the records, nothing may crash and every packet must be one the
+//    display can rely on (CheckPacket), with nothing left to send after a
+//    pause: a second flush sends nothing.
+// 2. As what LCD software writes on the module's bus: the first byte picks
+//    the wiring (bit 0: the inverted one), then pairs of a flags byte and a
+//    value. Flags bit 0 is register select, bit 1 a pause after the write;
+//    for instructions, bits 2-3 steer the value towards what software sends
+//    (1: Set DDRAM Address of an address that exists, 2: Set CGRAM Address,
+//    3: Clear Display, Return Home, Display On or Function Set). The writes
+//    are spelt as port writes by the producers' own waveform code and run
+//    through the program, and, beside it, through an independent model of
+//    the chip. Besides the checks of 1, at every pause of a session that
+//    stays inside what lptlcd carries out (8-bit bus, two lines, addresses
+//    counting up, no shifts, nothing past the 40th address of a line), the
+//    display's screen must be the chip's glass.
 //
-// The run aborts, naming the record, as soon as the display would be sent
-// something it cannot rely on:
-// - a packet that CheckPacket faults: not 8 whole bytes, non-zero bytes past
-//   its data, a text run of more than six characters, a glyph code above 7,
-//   a row other than 0 or 1, a command the display does not know;
-// - characters or glyph rows lost or changed on the way: a text packet must
-//   carry the last characters written since the previous one, a glyph packet
-//   the cell that its first pending row belongs to;
-// - something held back: six characters or eight glyph rows not sent at once,
-//   anything still unsent after a pause, or a second pause that sends more;
-// - a cursor move missing, extra or wrong, a clear without Clear Display, or a
-//   packet the emulator never sends;
-// - a record that the decoder turns into the wrong command, or into one where
-//   there is no rising edge of enable.
-// Besides these, AddressSanitizer and UndefinedBehaviorSanitizer stop the run
-// at any memory fault or undefined behaviour.
+// The run aborts with a message naming the word or write at the first fault.
+// AddressSanitizer and UndefinedBehaviorSanitizer stop it at any memory
+// fault or undefined behaviour.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,16 +34,15 @@
 #include "capture/port_write_decoder.h"
 #include "device/packet_capture.h"
 #include "device/packet_check.h"
-#include "device/packet_text.h"
 #include "emulator/character_lcd_emulator.h"
-#include "emulator/hd44780.h"
+#include "tests/oracle/chip_oracle.h"
+#include "tools/lcdsim/display_model.h"
+#include "tools/producer/lcd_waveform.h"
 
 namespace lptlcd {
 namespace {
 
 constexpr std::uint16_t kPause = 0xFFFF;
-constexpr std::size_t kMaxRun = 6;
-constexpr int kGlyphRows = hd44780::kGlyphRows;
 
 std::FILE* DevNull() {
   static std::FILE* devNull = std::fopen("/dev/null", "w");
@@ -53,245 +53,138 @@ std::FILE* DevNull() {
   return devNull;
 }
 
-// The decoder, the emulator and the device, with a model of what the display
-// must receive, kept from the records and commands alone.
-class Run {
+[[noreturn]] void Fail(const char* reading, std::size_t at, const std::string& what) {
+  std::fprintf(stderr, "fuzz_records: %s %zu: %s\n", reading, at, what.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+// The program's chain from records to the display's screen.
+class Chain {
  public:
-  Run() {
+  Chain() {
     // The "TODO: " messages are expected; they are not what is checked.
     emulator.SetMessageStream(DevNull());
   }
 
-  void Record(std::size_t index, PortWriteRecord record) {
-    recordIndex = index;
-    currentRecord = record;
-    // What the decoder should make of it: the byte last written to the data
-    // register, on a rising edge of control bit 0, with bit 2 as register select.
-    bool expectCommand = false;
-    LcdCommand expected = 0;
-    const auto selector = static_cast<std::uint8_t>(record >> 8);
-    const auto value = static_cast<std::uint8_t>(record & 0xFF);
-    if (selector == kDataRegisterSelector) {
-      dataLatch = value;
-    } else if (selector == kControlRegisterSelector) {
-      const bool enable = (value & 0x01) != 0;
-      if (enable && !enableHigh) {
-        expectCommand = true;
-        expected = static_cast<LcdCommand>(((value & 0x04) ? kRegisterSelectData : 0) | dataLatch);
-      }
-      enableHigh = enable;
+  void Decode(PortWriteRecord record) { decoder.Decode(record); }
+
+  // The idle flush; its packets must be sound, and a second one must find
+  // nothing left. Returns the fault, empty when there is none.
+  std::string Pause() {
+    emulator.Flush();
+    const std::vector<std::uint8_t> bytes = capture.TakeBytes();
+    std::string fault = CheckPackets(bytes.data(), bytes.size());
+    if (!fault.empty()) return fault;
+    for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) {
+      display.ApplyPacket(&bytes[at]);
     }
-    commandsFromRecord = 0;
-    decoder.Decode(record);
-    if (commandsFromRecord != (expectCommand ? 1 : 0)) {
-      Fail("the decoder emitted " + std::to_string(commandsFromRecord) + " commands, not " +
-           (expectCommand ? "1" : "0"));
-    }
-    if (expectCommand && lastCommand != expected) {
-      Fail("the decoder emitted " + Hex16(lastCommand) + ", not " + Hex16(expected));
-    }
+    emulator.Flush();
+    const std::size_t again = capture.TakeBytes().size();
+    if (again != 0) return "a second flush sent " + std::to_string(again) + " bytes";
+    return "";
   }
 
-  void Pause(std::size_t index) {
-    recordIndex = index;
-    currentRecord = kPause;
-    emulator.Flush();
-    Observe(nullptr);
-    if (!unsentText.empty()) Fail(std::to_string(unsentText.size()) + " characters unsent");
-    if (unsentGlyphRows != 0) Fail(std::to_string(unsentGlyphRows) + " glyph rows unsent");
-    emulator.Flush();
-    const std::vector<std::uint8_t> again = capture.TakeBytes();
-    if (!again.empty()) Fail("a second flush sent " + std::to_string(again.size()) + " bytes");
-  }
+  const lcdsim::DisplayModel& Display() const { return display; }
 
  private:
-  void OnCommand(LcdCommand command) {
-    ++commandsFromRecord;
-    lastCommand = command;
-    const auto byte = static_cast<std::uint8_t>(command & 0xFF);
-    if (command & kRegisterSelectData) {
-      // The data goes into the model first: a packet it completes comes out
-      // of this very call.
-      if (cgramMode) {
-        cgram[cgramAddress] = byte;
-        cgramAddress = static_cast<std::uint8_t>((cgramAddress + 1) & hd44780::kCgramAddressMask);
-        ++unsentGlyphRows;
-      } else {
-        unsentText.push_back(byte);
-        ++cursorColumn;
-      }
-      emulator.Execute(command);
-      Observe(nullptr);
-    } else {
-      // An instruction flushes what is pending under the old state first.
-      Expected move;
-      if (byte & hd44780::kSetDdramAddress) {
-        const auto column = static_cast<std::uint8_t>(byte & hd44780::kColumnMask);
-        const auto row = static_cast<std::uint8_t>((byte & hd44780::kLine1Offset) ? 1 : 0);
-        if (column != cursorColumn || row != cursorRow) {
-          move = Expected::Position(static_cast<std::uint8_t>(column * kCellWidthPixels), row);
-        }
-        cursorColumn = column;
-        cursorRow = row;
-      } else if ((byte & ~1u) == hd44780::kReturnHome) {  // 0x02 and 0x03
-        move = Expected::Position(0, 0);
-        cursorColumn = 0;
-        cursorRow = 0;
-      } else if (byte == hd44780::kClearDisplay) {
-        move = Expected::Clear();
-      }
-      emulator.Execute(command);
-      Observe(&move);
-      if (byte & hd44780::kSetDdramAddress) {
-        cgramMode = false;
-      } else if (byte & hd44780::kSetCgramAddress) {
-        cgramMode = true;
-        cgramAddress = static_cast<std::uint8_t>(byte & hd44780::kCgramAddressMask);
-      }
-    }
-    if (unsentText.size() >= kMaxRun) Fail("six characters held back");
-    if (unsentGlyphRows >= kGlyphRows) Fail("eight glyph rows held back");
-  }
-
-  // A position or clear packet that the instruction being run must send,
-  // after whatever it flushes.
-  struct Expected {
-    bool present = false;
-    std::uint8_t command = 0;
-    std::uint8_t value = 0;
-    std::uint8_t data = 0;
-
-    static Expected Position(std::uint8_t x, std::uint8_t row) {
-      return Expected{true, kCommandPosition, x, row};
-    }
-    static Expected Clear() { return Expected{true, kCommandControl, kControlClear, 0}; }
-  };
-
-  void Observe(const Expected* last) {
-    const std::vector<std::uint8_t> bytes = capture.TakeBytes();
-    const std::string fault = CheckPackets(bytes.data(), bytes.size());
-    if (!fault.empty()) Fail(fault);
-    const std::size_t count = bytes.size() / kPacketSize;
-    std::size_t flushed = count;
-    if (last != nullptr && last->present) {
-      if (count == 0)
-        Fail("no packet where " + Hex8(last->command) + " " + Hex8(last->value) + " belongs");
-      flushed = count - 1;
-      const std::uint8_t* p = bytes.data() + flushed * kPacketSize;
-      if (p[0] != last->command || p[1] != last->value ||
-          (last->command == kCommandPosition && p[2] != last->data)) {
-        Fail("packet " + FormatPacket(p) + " where " + Hex8(last->command) + " " +
-             Hex8(last->value) + " " + Hex8(last->data) + " belongs");
-      }
-    }
-    for (std::size_t i = 0; i < flushed; ++i) {
-      const std::uint8_t* p = bytes.data() + i * kPacketSize;
-      if (p[0] == kCommandText) {
-        CheckText(p);
-      } else if (p[0] == kCommandGlyph) {
-        CheckGlyph(p);
-      } else {
-        Fail("packet " + FormatPacket(p) + " that nothing asked for");
-      }
-    }
-  }
-
-  // The run must be the last characters written: those before it may only
-  // have been dropped for lying before the start of the line.
-  void CheckText(const std::uint8_t* p) {
-    const std::size_t n = p[1];
-    if (n > unsentText.size()) {
-      Fail("text packet " + FormatPacket(p) + " with only " + std::to_string(unsentText.size()) +
-           " characters written");
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-      if (p[2 + i] != unsentText[unsentText.size() - n + i]) {
-        Fail("text packet " + FormatPacket(p) + " does not carry the characters written");
-      }
-    }
-    unsentText.clear();
-  }
-
-  // The cell of the first unsent row, column by column, bit 0 the top row,
-  // with a blank sixth column.
-  void CheckGlyph(const std::uint8_t* p) {
-    if (unsentGlyphRows == 0) Fail("glyph packet " + FormatPacket(p) + " without rows written");
-    const auto first = static_cast<std::uint8_t>((cgramAddress + 64 - unsentGlyphRows) & 0x3F);
-    const auto code = static_cast<std::uint8_t>(first >> 3);
-    std::uint8_t want[kPacketSize] = {kCommandGlyph, code};
-    for (int column = 0; column < 5; ++column) {
-      for (int row = 0; row < kGlyphRows; ++row) {
-        if (cgram[code * kGlyphRows + row] & (1 << (4 - column))) {
-          want[2 + column] = static_cast<std::uint8_t>(want[2 + column] | (1 << row));
-        }
-      }
-    }
-    for (int i = 0; i < kPacketSize; ++i) {
-      if (p[i] != want[i]) {
-        Fail("glyph packet " + FormatPacket(p) + ", not " + FormatPacket(want));
-      }
-    }
-    unsentGlyphRows = 0;
-  }
-
-  [[noreturn]] void Fail(const std::string& what) const {
-    if (currentRecord == kPause) {
-      std::fprintf(stderr, "fuzz_records: pause at word %zu: %s\n", recordIndex, what.c_str());
-    } else {
-      std::fprintf(stderr, "fuzz_records: word %zu, record %04x: %s\n", recordIndex,
-                   static_cast<unsigned>(currentRecord), what.c_str());
-    }
-    std::fflush(stderr);
-    std::abort();
-  }
-
-  static std::string Hex8(std::uint8_t v) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02x", static_cast<unsigned>(v));
-    return text;
-  }
-  static std::string Hex16(LcdCommand v) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%03x", static_cast<unsigned>(v));
-    return text;
-  }
-
   PacketCapture capture;
   UsbDisplayDevice device{capture.OpenWriter()};
   CharacterLcdEmulator emulator{&device, 20, 2};
-  PortWriteDecoder decoder{[this](LcdCommand command) { OnCommand(command); }};
-
-  std::size_t recordIndex = 0;
-  PortWriteRecord currentRecord = 0;
-  // The decoder's model.
-  std::uint8_t dataLatch = 0;
-  bool enableHigh = false;
-  int commandsFromRecord = 0;
-  LcdCommand lastCommand = 0;
-  // The emulator's model: what was written and not yet seen on the display.
-  bool cgramMode = false;
-  std::uint8_t cgram[64] = {};
-  std::uint8_t cgramAddress = 0;
-  int unsentGlyphRows = 0;
-  std::vector<std::uint8_t> unsentText;
-  std::uint8_t cursorColumn = 0;
-  std::uint8_t cursorRow = 0;
+  PortWriteDecoder decoder{[this](LcdCommand command) { emulator.Execute(command); }};
+  lcdsim::DisplayModel display;
 };
+
+void RunRecords(const std::uint8_t* data, std::size_t size) {
+  Chain chain;
+  std::size_t word = 0;
+  for (std::size_t i = 0; i + 1 < size; i += 2, ++word) {
+    const auto record = static_cast<PortWriteRecord>(data[i] << 8 | data[i + 1]);
+    if (record != kPause) {
+      chain.Decode(record);
+      continue;
+    }
+    const std::string fault = chain.Pause();
+    if (!fault.empty()) Fail("records: pause at word", word, fault);
+  }
+  const std::string fault = chain.Pause();
+  if (!fault.empty()) Fail("records: the end, word", word, fault);
+}
+
+// An instruction steered towards what software sends, as flags bits 2-3 say.
+std::uint8_t Steered(std::uint8_t flags, std::uint8_t value) {
+  switch ((flags >> 2) & 3) {
+    case 1: {
+      const unsigned cell = value % 80u;  // an address that exists
+      return static_cast<std::uint8_t>(hd44780::kSetDdramAddress | (cell >= 40 ? 0x40 : 0) | cell % 40u);
+    }
+    case 2:
+      return static_cast<std::uint8_t>(hd44780::kSetCgramAddress | (value & hd44780::kCgramAddressMask));
+    case 3: {
+      constexpr std::uint8_t kSetUp[] = {hd44780::kClearDisplay, hd44780::kReturnHome,
+                                         hd44780::kDisplayOnCursorOff, hd44780::kFunctionSet8Bit2Lines};
+      return kSetUp[value & 3];
+    }
+    default:
+      return value;
+  }
+}
+
+class BusSession {
+ public:
+  explicit BusSession(Waveform waveform) : writer(waveform) {
+    // Every session starts as software sets the module up: 8-bit bus, two
+    // lines, display on.
+    Write(false, hd44780::kFunctionSet8Bit2Lines);
+    Write(false, hd44780::kDisplayOnCursorOff);
+  }
+
+  void Write(bool registerSelect, std::uint8_t value) {
+    oracle.Write(registerSelect, value);
+    if (registerSelect) {
+      writer.Data(value);
+    } else {
+      writer.Instruction(value);
+    }
+    for (PortWriteRecord record : writer.TakeRecords()) chain.Decode(record);
+  }
+
+  void Pause(std::size_t write) {
+    const std::string fault = chain.Pause();
+    if (!fault.empty()) Fail("bus: pause after write", write, fault);
+    if (!oracle.Comparable()) return;
+    const std::string difference = oracle.Difference(chain.Display());
+    if (difference.empty()) return;
+    std::string shown;
+    for (int row = 0; row < 2; ++row) shown += "|" + chain.Display().TextRow(row) + "|\n";
+    Fail("bus: pause after write", write,
+         difference + "\nthe chip shows\n" + oracle.GlassText() + "the display\n" + shown);
+  }
+
+ private:
+  LcdRecordWriter writer;
+  Chain chain;
+  test::ChipOracle oracle;
+};
+
+void RunBus(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return;
+  BusSession session((data[0] & 1) ? Waveform::kInverted : Waveform::kNormal);
+  std::size_t write = 0;
+  for (std::size_t i = 1; i + 1 < size; i += 2, ++write) {
+    const std::uint8_t flags = data[i];
+    const bool registerSelect = (flags & 1) != 0;
+    session.Write(registerSelect, registerSelect ? data[i + 1] : Steered(flags, data[i + 1]));
+    if (flags & 2) session.Pause(write);
+  }
+  session.Pause(write);
+}
 
 }  // namespace
 }  // namespace lptlcd
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  lptlcd::Run run;
-  std::size_t index = 0;
-  for (std::size_t i = 0; i + 1 < size; i += 2, ++index) {
-    const auto record = static_cast<lptlcd::PortWriteRecord>(data[i] << 8 | data[i + 1]);
-    if (record == lptlcd::kPause) {
-      run.Pause(index);
-    } else {
-      run.Record(index, record);
-    }
-  }
-  run.Pause(index);  // the end of the input
+  lptlcd::RunRecords(data, size);
+  lptlcd::RunBus(data, size);
   return 0;
 }

@@ -171,6 +171,8 @@ TEST_F(Emulator, TheDisplayShowsWhatTheChipShows) {
        "d02 d03 d04 d05 d06 d07"},
       {"a definition split by a pause", "i80 d02 i50 d1f d1f | d10 d10 d10 d10 d10 d10 i81 d02 |"},
       {"Set DDRAM Address ends a definition", "i40 d1f i80 d00 'x'"},
+      {"rows from the middle of one character into the next", "i80 d00 d01 i46 d1f d1f d1f d1f |"},
+      {"eight rows from the middle of a character", "i80 d02 d03 i54 d1f d1f d1f d1f d0a d0a d0a d0a"},
       {"a definition leaves the text cursor alone", "'ab' g0:0e0e0e0e0e0e0e0e i82 d00"},
       {"codes 8 to 15 show the custom characters too", "g0:1515151515151515 g7:0a0a0a0a0a0a0a0a i80 d08 d0f"},
       // Custom characters redefined while they show.
