@@ -91,6 +91,34 @@ TEST(DisplayMirrorTest, RedrawSendsTheStartUpPacketsThenWhatShows) {
   }
 }
 
+TEST(DisplayMirrorTest, RepaintSendsCellsOfOldShapesAndWhatWasDrawnOverThem) {
+  const RedrawCase cases[] = {
+      // Character 1 at x = 0, then 'A' off the cell grid at x = 2, over its
+      // right part: both again, in that order; the cursor stays after 'A'.
+      {"a paint over an old shape",
+       {"04 01 11 11 11 11 11 00", "02 01 01 00 00 00 00 00", "03 02 00 00 00 00 00 00",
+        "02 01 41 00 00 00 00 00", "04 01 22 22 22 22 22 00"},
+       {"03 00 00 00 00 00 00 00", "02 01 01 00 00 00 00 00", "03 02 00 00 00 00 00 00",
+        "02 01 41 00 00 00 00 00"}},
+      // Cells painted right to left, apart: one span from the left, then
+      // the cursor back where the last paint left it.
+      {"cells painted in another order",
+       {"03 0c 00 00 00 00 00 00", "02 01 03 00 00 00 00 00", "03 06 00 00 00 00 00 00",
+        "02 01 03 00 00 00 00 00", "03 00 00 00 00 00 00 00", "02 01 03 00 00 00 00 00",
+        "04 03 01 01 01 01 01 00"},
+       {"03 00 00 00 00 00 00 00", "02 03 03 03 03 00 00 00", "03 06 00 00 00 00 00 00"}},
+  };
+  for (const RedrawCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    DisplayMirror mirror;
+    ApplyAll(mirror, Packets(c.sent));
+    PacketCapture capture;
+    UsbDisplayDevice device(capture.OpenWriter());
+    mirror.RepaintOldShapes(device);
+    EXPECT_EQ(FormatPackets(capture.TakeBytes()), c.redraw);
+  }
+}
+
 // A display model fed the packets: its whole screen, and its cursor.
 struct Shown {
   std::vector<bool> pixels;
