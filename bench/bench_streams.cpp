@@ -75,6 +75,22 @@ std::vector<PortWriteRecord> RewriteStream(bool clearFirst, unsigned frame) {
   return writer.TakeRecords();
 }
 
+std::vector<PortWriteRecord> AnalyserStream(unsigned frame) {
+  LcdRecordWriter writer(Waveform::kNormal);
+  if (frame == 0) {
+    writer.Init();
+    writer.MoveTo(0, 0);
+    for (std::uint8_t cell = 0; cell < 16; ++cell) writer.Data(cell % 8);
+  }
+  writer.Instruction(hd44780::kSetCgramAddress);
+  for (unsigned code = 0; code < 8; ++code) {
+    const unsigned height = (code * 3 + frame * 5) % 9;
+    for (unsigned row = 0; row < 8; ++row) writer.Data(row >= 8 - height ? 0x1F : 0x00);
+  }
+  writer.MoveTo(0, 0);
+  return writer.TakeRecords();
+}
+
 std::vector<PortWriteRecord> Repeated(const std::vector<PortWriteRecord>& stream,
                                       std::size_t count) {
   std::vector<PortWriteRecord> out;

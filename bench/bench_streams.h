@@ -33,6 +33,12 @@ std::vector<PortWriteRecord> AllStrobeStream(std::size_t count);
 // clearFirst, Clear Display before it. The normal waveform.
 std::vector<PortWriteRecord> RewriteStream(bool clearFirst, unsigned frame = 0);
 
+// A spectrum analyser: cells 0-15 of line 0 hold codes 0-7 twice, and each
+// frame redefines the eight characters as bars (Set CGRAM Address 0x40, 64
+// rows) and goes back to DDRAM (Set DDRAM Address 0x80). Frame 0 also sets the
+// module up and writes the sixteen cells first.
+std::vector<PortWriteRecord> AnalyserStream(unsigned frame);
+
 // `count` records taken from `stream` over and over.
 std::vector<PortWriteRecord> Repeated(const std::vector<PortWriteRecord>& stream,
                                       std::size_t count);
