@@ -67,6 +67,14 @@ constexpr char kWritesAgain[] = "Writing to device again\n";
 // How many times `part` stands in `text`.
 std::size_t Occurrences(const std::string& text, const std::string& part);
 
+// Feeds one part of a session as an lcdfeed script and waits until lptlcd
+// has taken it from the ring.
+void FeedPart(Simulator& sim, const std::string& name, const std::string& script);
+
+// Waits until the display has had no packet for a while, then gives its
+// screen: 32 rows of '0' and '1'.
+std::vector<std::string> SettledPixels(Simulator& sim);
+
 // Reads the ring's pending count, or -1 when nobody has created the ring.
 int PendingInRing();
 

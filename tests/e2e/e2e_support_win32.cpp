@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 
 #include "capture/port_write_decoder.h"
 #include "capture/port_write_ring.h"
@@ -32,6 +33,25 @@ void StartDisplayAndProgram(Simulator& sim, Program& program) {
 
 ChildResult Feed(const std::string& arguments) {
   return RunChild(Quoted(LCDFEED_EXE) + " " + arguments, {}, kFloodBoundMs);
+}
+
+void FeedPart(Simulator& sim, const std::string& name, const std::string& script) {
+  const std::string file = sim.File(name + ".script");
+  { std::ofstream(file, std::ios::binary) << script; }
+  const ChildResult feed = Feed("--script " + Quoted(file) + " --wait-drained --give-up 10000");
+  ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
+}
+
+std::vector<std::string> SettledPixels(Simulator& sim) {
+  std::size_t seen = 0;
+  WaitFor([&] {
+    const std::size_t now = sim.Packets().size();
+    const bool still = now == seen;
+    seen = now;
+    ::Sleep(300);
+    return still && sim.Pixels().size() == 32;
+  }, kGenerousMs);
+  return sim.Pixels();
 }
 
 std::string Screen(const std::string& line0, const std::string& line1, const std::string& line2,

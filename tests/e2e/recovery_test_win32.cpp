@@ -16,30 +16,6 @@
 namespace lptlcd::test {
 namespace {
 
-
-// Feeds one part of the session as a script, waited for until lptlcd has
-// taken it from the ring.
-void FeedPart(Simulator& sim, const std::string& name, const std::string& script) {
-  const std::string file = sim.File(name + ".script");
-  { std::ofstream(file, std::ios::binary) << script; }
-  const ChildResult feed = Feed("--script " + Quoted(file) + " --wait-drained --give-up 10000");
-  ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
-}
-
-// Waits until the display has had no packet for a while, then gives its
-// screen: the pixel rows and the text.
-std::vector<std::string> SettledPixels(Simulator& sim) {
-  std::size_t seen = 0;
-  WaitFor([&] {
-    const std::size_t now = sim.Packets().size();
-    const bool still = now == seen;
-    seen = now;
-    ::Sleep(300);
-    return still && sim.Pixels().size() == 32;
-  }, kGenerousMs);
-  return sim.Pixels();
-}
-
 // Text, custom characters (one redefined after it was painted), a clear and
 // more text, in three parts.
 const char kBefore[] =

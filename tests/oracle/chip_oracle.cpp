@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tools/lcdsim/font5x7.h"
+
 namespace lptlcd::test {
 
 namespace {
@@ -95,6 +97,31 @@ std::string ChipOracle::GlassText() const {
     text += "|\n";
   }
   return text;
+}
+
+}  // namespace lptlcd::test
+
+namespace lptlcd::test {
+
+std::vector<std::string> ChipOracle::GlassPixels() const {
+  std::vector<std::string> rows(lcdsim::kScreenHeight, std::string(lcdsim::kScreenWidth, '0'));
+  for (int line = 0; line < Hd44780Chip::kGlassLines; ++line) {
+    for (int column = 0; column < Hd44780Chip::kGlassColumns; ++column) {
+      const std::uint8_t code = chip.ShownCode(column, line);
+      const Hd44780Chip::CharacterRows custom = chip.CustomRows(code);
+      const lcdsim::FontColumns& font = lcdsim::FontCharacter(code);
+      for (int y = 0; y < kCellHeight; ++y) {
+        for (int x = 0; x < lcdsim::kFontWidth; ++x) {
+          const bool lit = Hd44780Chip::IsCustom(code)
+                               ? (custom[static_cast<std::size_t>(y)] >> (4 - x) & 1) != 0
+                               : (font[static_cast<std::size_t>(x)] >> y & 1) != 0;
+          rows[static_cast<std::size_t>(line * kCellHeight + y)]
+              [static_cast<std::size_t>(column * kCellWidth + x)] = lit ? '1' : '0';
+        }
+      }
+    }
+  }
+  return rows;
 }
 
 }  // namespace lptlcd::test

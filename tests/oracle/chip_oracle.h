@@ -5,6 +5,7 @@
 // a line), and whether the display's screen is the chip's glass.
 
 #include <string>
+#include <vector>
 
 #include "tests/oracle/hd44780_chip.h"
 #include "tools/lcdsim/display_model.h"
@@ -30,6 +31,10 @@ class ChipOracle {
   std::string Difference(const lcdsim::DisplayModel& display) const;
   // The glass as text, custom characters as '*', for failure messages.
   std::string GlassText() const;
+  // The display's whole screen when it shows the glass, a string of '0' and
+  // '1' a pixel row: custom characters from CGRAM, the others in the
+  // display's own font (which stands in for the chip's character ROM).
+  std::vector<std::string> GlassPixels() const;
 
   const Hd44780Chip& Chip() const { return chip; }
 
