@@ -139,6 +139,8 @@ class BusSession {
     Write(false, hd44780::kDisplayOnCursorOff);
   }
 
+  // The port writes go to the program in one piece at the next pause, which
+  // is all the same to it.
   void Write(bool registerSelect, std::uint8_t value) {
     oracle.Write(registerSelect, value);
     if (registerSelect) {
@@ -146,10 +148,10 @@ class BusSession {
     } else {
       writer.Instruction(value);
     }
-    for (PortWriteRecord record : writer.TakeRecords()) chain.Decode(record);
   }
 
   void Pause(std::size_t write) {
+    for (PortWriteRecord record : writer.TakeRecords()) chain.Decode(record);
     const std::string fault = chain.Pause();
     if (!fault.empty()) Fail("bus: pause after write", write, fault);
     if (!oracle.Comparable()) return;

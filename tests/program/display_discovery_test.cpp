@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,12 +38,6 @@ class DisplayDiscoveryTest : public ::testing::Test {
   PacketRecorder servedPackets;
   std::unique_ptr<DisplayPipeServer> pipeServer;
 };
-
-TEST_F(DisplayDiscoveryTest, GuidIsTheDisplaysInterfaceClass) {
-  const GUID expected = {0x00873FDF, 0x61A8, 0x11D1, {0xAA, 0x5E, 0x00, 0xC0, 0x4F, 0xB1, 0x72, 0x8B}};
-  EXPECT_EQ(0, std::memcmp(&expected, &DisplayInterfaceGuid, sizeof expected));
-  EXPECT_STREQ("PIPE01", kOutputPipeName);
-}
 
 TEST_F(DisplayDiscoveryTest, NoDisplayReportsAndLeavesTheDeviceClosed) {
   DevicePathBuffer path = {};
