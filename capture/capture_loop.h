@@ -33,6 +33,17 @@ constexpr char kRingHeldMessage[] =
     "Another program holds the shared buffer (VUVIrizARAccess): waiting for it\n";
 constexpr char kRingFreeAgainMessage[] = "The shared buffer is free again\n";
 
+// Prints one line on standard output, flushed at once: the program ends by
+// being terminated, and whoever reads a pipe gets whole lines.
+void SayOnStandardOutput(const char* line);
+
+// After how long a pass says that another program holds the ring, and
+// where it says so (tests listen in).
+struct RingHeldReport {
+  DWORD afterMs = kRingHeldTooLongMs;
+  void (*say)(const char* line) = &SayOnStandardOutput;
+};
+
 // Records taken out of the ring under one hold of its mutex: the producer
 // waits for a copy of at most this many (8 KiB), never for their decoding.
 constexpr std::size_t kDrainChunkRecords = 4096;
@@ -40,9 +51,12 @@ constexpr std::size_t kDrainChunkRecords = 4096;
 // Consumes at most maxRecords pending records: takes them out of the ring in
 // chunks under its mutex (no time-out) and decodes each chunk after
 // releasing it, until the ring is empty or the limit is reached. Records the
-// producer adds meanwhile are taken by the same pass.
+// producer adds meanwhile are taken by the same pass. Nothing is printed
+// while it holds the mutex: a console frozen by Mark or Pause stops the
+// printing thread, which must not keep the producer out meanwhile.
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
-                      std::size_t maxRecords = std::numeric_limits<std::size_t>::max());
+                      std::size_t maxRecords = std::numeric_limits<std::size_t>::max(),
+                      const RingHeldReport& report = RingHeldReport());
 
 // What the capture loop needs to know of the command queue behind the decoder.
 struct CommandQueueGauge {
