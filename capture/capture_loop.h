@@ -10,6 +10,7 @@
 
 #include "capture/port_write_decoder.h"
 #include "capture/ring_objects.h"
+#include "common/console_win32.h"
 
 namespace lptlcd {
 
@@ -32,10 +33,6 @@ constexpr DWORD kRingHeldTooLongMs = 5000;
 constexpr char kRingHeldMessage[] =
     "Another program holds the shared buffer (VUVIrizARAccess): waiting for it\n";
 constexpr char kRingFreeAgainMessage[] = "The shared buffer is free again\n";
-
-// Prints one line on standard output, flushed at once: the program ends by
-// being terminated, and whoever reads a pipe gets whole lines.
-void SayOnStandardOutput(const char* line);
 
 // After how long a pass says that another program holds the ring, and
 // where it says so (tests listen in).

@@ -8,11 +8,6 @@
 
 namespace lptlcd {
 
-void SayOnStandardOutput(const char* line) {
-  std::fputs(line, stdout);
-  std::fflush(stdout);
-}
-
 namespace {
 
 // The ring's mutex, however long it takes. A wait that lasts is said, and
