@@ -26,11 +26,11 @@ DWORD BytesWaiting(HANDLE pipe) {
 }
 
 TEST(ConsoleTest, TheLongestMessageWaitsWholeForItsFlushAndThenGoesOutAtOnce) {
-  UniqueKernelHandle reader;
-  HANDLE writer = nullptr;
-  ASSERT_TRUE(::CreatePipe(reader.Put(), &writer, nullptr, 65536));
-  const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(writer), _O_WRONLY | _O_BINARY);
+  UniqueKernelHandle reader, writer;
+  ASSERT_TRUE(::CreatePipe(reader.Put(), writer.Put(), nullptr, 65536));
+  const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(writer.Get()), _O_WRONLY | _O_BINARY);
   ASSERT_NE(descriptor, -1);
+  writer.Release();  // the descriptor's now, closed with the stream
   std::FILE* stream = ::_fdopen(descriptor, "wb");
   ASSERT_NE(stream, nullptr);
   ASSERT_TRUE(BufferWholeMessages(stream));
