@@ -25,6 +25,8 @@ HANDLE ConsoleInput(DWORD& mode) {
 HANDLE g_inputFound = nullptr;
 DWORD g_modeFound = 0;
 
+// Unreported if it fails: the process is on its way out, and a control
+// handler that printed could block on a frozen console.
 void GiveConsoleModeBack() {
   if (g_inputFound != nullptr) ::SetConsoleMode(g_inputFound, g_modeFound);
 }
