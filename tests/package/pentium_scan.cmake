@@ -3,7 +3,9 @@
 # and fcmov, the P6 floating-point compares (fcomi, fucomi), anything on MMX
 # or SSE registers, the SSE instructions that name none (fences, prefetches,
 # mxcsr, fxsave), and the long NOP (0f 1f), which early VIA C3s lack. In the
-# user's old program such an instruction ends the program.
+# user's old program such an instruction ends the program. Data kept in a
+# code section (a C++ exception table) is read as instructions too: a hit
+# named after such a section rather than a function is data.
 include_guard()
 include(${CMAKE_CURRENT_LIST_DIR}/pe_dump.cmake)
 
