@@ -10,6 +10,7 @@
 
 #include "capture/port_write_decoder.h"
 #include "capture/ring_objects.h"
+#include "common/console_win32.h"
 
 namespace lptlcd {
 
@@ -33,6 +34,13 @@ constexpr char kRingHeldMessage[] =
     "Another program holds the shared buffer (VUVIrizARAccess): waiting for it\n";
 constexpr char kRingFreeAgainMessage[] = "The shared buffer is free again\n";
 
+// After how long a pass says that another program holds the ring, and
+// where it says so (tests listen in).
+struct RingHeldReport {
+  DWORD afterMs = kRingHeldTooLongMs;
+  void (*say)(const char* line) = &SayOnStandardOutput;
+};
+
 // Records taken out of the ring under one hold of its mutex: the producer
 // waits for a copy of at most this many (8 KiB), never for their decoding.
 constexpr std::size_t kDrainChunkRecords = 4096;
@@ -40,9 +48,12 @@ constexpr std::size_t kDrainChunkRecords = 4096;
 // Consumes at most maxRecords pending records: takes them out of the ring in
 // chunks under its mutex (no time-out) and decodes each chunk after
 // releasing it, until the ring is empty or the limit is reached. Records the
-// producer adds meanwhile are taken by the same pass.
+// producer adds meanwhile are taken by the same pass. Nothing is printed
+// while it holds the mutex: a console frozen by Mark or Pause stops the
+// printing thread, which must not keep the producer out meanwhile.
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
-                      std::size_t maxRecords = std::numeric_limits<std::size_t>::max());
+                      std::size_t maxRecords = std::numeric_limits<std::size_t>::max(),
+                      const RingHeldReport& report = RingHeldReport());
 
 // What the capture loop needs to know of the command queue behind the decoder.
 struct CommandQueueGauge {

@@ -10,31 +10,29 @@ namespace lptlcd {
 
 namespace {
 
-void Say(const char* line) {
-  std::fputs(line, stdout);
-  std::fflush(stdout);
-}
-
-// The ring's mutex, however long it takes; a wait that lasts says so.
-MutexLock AcquireRing(const RingObjects& objects) {
-  MutexLock lock = AcquireMutex(objects.mutex.Get(), kRingHeldTooLongMs);
+// The ring's mutex, however long it takes. A wait that lasts is said, and
+// then `saidHeld` asks the caller to say when the ring is free again, once
+// it has let the ring go.
+MutexLock AcquireRing(const RingObjects& objects, const RingHeldReport& report, bool& saidHeld) {
+  MutexLock lock = AcquireMutex(objects.mutex.Get(), report.afterMs);
   if (!lock.TimedOut()) return lock;
-  Say(kRingHeldMessage);
+  report.say(kRingHeldMessage);
   lock = AcquireMutex(objects.mutex.Get(), INFINITE);
-  if (lock) Say(kRingFreeAgainMessage);
+  saidHeld = lock.Owned();
   return lock;
 }
 
 }  // namespace
 
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
-                      std::size_t maxRecords) {
+                      std::size_t maxRecords, const RingHeldReport& report) {
   CapturePass pass;
   PortWriteRecord chunk[kDrainChunkRecords];
   for (;;) {
     std::size_t taken = 0;
+    bool saidHeld = false;
     {
-      const MutexLock lock = AcquireRing(objects);
+      const MutexLock lock = AcquireRing(objects, report, saidHeld);
       if (!lock) {
         // Without the mutex the producer may be writing: never touch the ring.
         pass.outcome = CapturePass::Outcome::kMutexFailed;
@@ -48,6 +46,7 @@ CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
       taken = TakeRecords(ring, chunk, allowed < kDrainChunkRecords ? allowed : kDrainChunkRecords);
       pass.left = ring.count;
     }
+    if (saidHeld) report.say(kRingFreeAgainMessage);
     // Decoding, and handing commands to the queue, cost far more than the
     // copy (under Wine, tens of microseconds a command): done with the ring
     // released, so the producer is never held up by them.
@@ -71,8 +70,7 @@ void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder,
     const std::size_t records = guard.RecordsAllowed(queue.room(), queue.taken(), ::GetTickCount());
     if (guard.LastChange() == DisplayStallGuard::Change::kStalled) {
       droppedBeforeStall = queue.dropped();
-      std::printf("%s", kDisplayStalledMessage);
-      std::fflush(stdout);
+      SayOnStandardOutput(kDisplayStalledMessage);
     } else if (guard.LastChange() == DisplayStallGuard::Change::kResumed) {
       std::printf(kDisplayResumedFormat, static_cast<unsigned long>(queue.dropped() - droppedBeforeStall));
       std::fflush(stdout);

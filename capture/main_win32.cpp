@@ -23,15 +23,17 @@ void ReportRingFailure(const lptlcd::RingObjectsFailure& failure) {
   const bool map = std::string_view(failure.call) == "MapViewOfFile";
   std::printf("Could not %s %s (error %lu)\n", map ? "map" : "create or open", failure.object,
               static_cast<unsigned long>(failure.error));
+  std::fflush(stdout);
 }
 
 }  // namespace
 
 int main() {
   // Standard output is often a pipe to whoever watches the program, and the
-  // program ends by being terminated: nothing may wait in a buffer. The
-  // emulator's own messages come from the worker thread; unbuffered too.
-  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  // program ends by being terminated: every message, the worker thread's
+  // too, is flushed as it is printed, and goes out in one piece. Should the
+  // buffer be refused, each flush still empties the one the runtime has.
+  lptlcd::BufferWholeMessages(stdout);
   lptlcd::TurnOffQuickEdit();
 
   // Before the ring is touched: a second copy would drain records too.
@@ -45,7 +47,7 @@ int main() {
   auto* objects = new lptlcd::RingObjects;
   lptlcd::RingObjectsFailure failure;
   if (!lptlcd::CreateRingObjects(*objects, lptlcd::RingObjectNames(), &failure)) {
-    std::printf("Unable to create objects.\n");
+    lptlcd::SayOnStandardOutput("Unable to create objects.\n");
     ReportRingFailure(failure);
     lptlcd::FatalExit("");
   }

@@ -6,7 +6,9 @@
 # ships (lptlcd.exe and the port-I/O DLL) is built with win32, which brings
 # no winpthreads and with it no import newer than Windows XP, in a tree of
 # its own (cmake/Shipped.cmake); LPTLCD_MINGW_WINNT then names the oldest
-# Windows, so that the headers refuse any newer API the code names.
+# Windows, so that the headers refuse any newer API the code names, and
+# LPTLCD_MINGW_MARCH, when set, the oldest processor (applied in the top
+# CMakeLists.txt, so that a tree configured before picks it up too).
 if(NOT LPTLCD_MINGW_THREADS)
   set(LPTLCD_MINGW_THREADS posix)
 endif()

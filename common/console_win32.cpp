@@ -20,6 +20,26 @@ HANDLE ConsoleInput(DWORD& mode) {
   return input;
 }
 
+// The console's input mode as the program found it, kept for the control
+// handler to give back; set before the handler is installed.
+HANDLE g_inputFound = nullptr;
+DWORD g_modeFound = 0;
+
+// Unreported if it fails: the process is on its way out, and a control
+// handler that printed could block on a frozen console.
+void GiveConsoleModeBack() {
+  if (g_inputFound != nullptr) ::SetConsoleMode(g_inputFound, g_modeFound);
+}
+
+// Called on a thread of its own when the user presses Ctrl+C or Ctrl+Break
+// or closes the window (or logs off, or Windows shuts down): the command
+// prompt lptlcd ran in gets its QuickEdit back. FALSE lets the next handler,
+// in the end Windows' default one, end the process as it always did.
+BOOL WINAPI GiveConsoleModeBackOnStop(DWORD) {
+  GiveConsoleModeBack();
+  return FALSE;
+}
+
 std::uint32_t ProcessesOnConsole() {
   DWORD processes[2] = {};
   return ::GetConsoleProcessList(processes, 2);
@@ -43,21 +63,42 @@ void WaitForKey(HANDLE input, DWORD timeoutMs) {
 
 }  // namespace
 
+bool BufferWholeMessages(std::FILE* stream) {
+  return std::setvbuf(stream, nullptr, _IOFBF, kMessageBufferBytes) == 0;
+}
+
+void SayOnStandardOutput(const char* message) {
+  std::fputs(message, stdout);
+  std::fflush(stdout);
+}
+
 void TurnOffQuickEdit() {
   DWORD mode = 0;
-  if (const HANDLE input = ConsoleInput(mode)) ::SetConsoleMode(input, WithoutQuickEdit(mode));
+  const HANDLE input = ConsoleInput(mode);
+  if (input == nullptr) return;
+  g_inputFound = input;
+  g_modeFound = mode;
+  if (!::SetConsoleCtrlHandler(&GiveConsoleModeBackOnStop, TRUE)) {
+    std::printf("Could not watch for Ctrl+C to give the console its mode back (error %lu)\n",
+                static_cast<unsigned long>(::GetLastError()));
+    std::fflush(stdout);
+  }
+  if (!::SetConsoleMode(input, WithoutQuickEdit(mode))) {
+    std::printf("Could not turn the console's QuickEdit mode off (error %lu)\n",
+                static_cast<unsigned long>(::GetLastError()));
+    std::fflush(stdout);
+  }
 }
 
 void FatalExit(const char* message) {
-  std::fputs(message, stdout);
-  std::fflush(stdout);
+  SayOnStandardOutput(message);
   DWORD mode = 0;
   const HANDLE input = ConsoleInput(mode);
   if (ShouldWaitForKeyBeforeClosing(ProcessesOnConsole(), input != nullptr)) {
-    std::fputs(kPressAKeyMessage, stdout);
-    std::fflush(stdout);
+    SayOnStandardOutput(kPressAKeyMessage);
     WaitForKey(input, kCloseWaitMs);
   }
+  GiveConsoleModeBack();
   std::exit(1);
 }
 

@@ -6,15 +6,14 @@
 //
 // It runs inside somebody else's process, so it brings no C++ runtime: no
 // exceptions, no heap, no static constructors or thread-local data; the
-// ring's producer lives in static storage and is built on first use.
+// ring's producer lives in static storage and is built on first use
+// (portio/ring_on_first_use.h).
 
 #include <windows.h>
 
-#include <new>
-
 #include "portio/parallel_port.h"
 #include "portio/port_access.h"
-#include "portio/ring_producer.h"
+#include "portio/ring_on_first_use.h"
 
 namespace {
 
@@ -28,40 +27,21 @@ constexpr std::uint32_t kGiveUpMs = 50;
 // Records of one buffer call go to the ring in pieces of this size.
 constexpr std::size_t kBufferPiece = 512;
 
-constexpr LONG kRingClosed = 0;   // never tried, or the last try failed
-constexpr LONG kRingOpening = 1;  // a thread is opening it
-constexpr LONG kRingOpen = 2;
-
 ParallelPortModel g_port;
 
-// The ring is opened on first use, never in DllMain.
-volatile LONG g_ringState = kRingClosed;
-alignas(RingProducer) unsigned char g_ringStorage[sizeof(RingProducer)];
-RingProducer* g_ring = nullptr;
-
-LONG RingState() { return ::InterlockedCompareExchange(&g_ringState, 0, 0); }
-
-RingProducer* Ring() {
-  if (RingState() == kRingOpen) return g_ring;
-  if (::InterlockedCompareExchange(&g_ringState, kRingOpening, kRingClosed) == kRingClosed) {
-    lptlcd::RingProducerOptions options;
-    options.giveUpMs = kGiveUpMs;
-    RingProducer* ring = ::new (static_cast<void*>(g_ringStorage)) RingProducer(options);
-    if (!ring->Open()) {
-      ring->~RingProducer();
-      ::InterlockedExchange(&g_ringState, kRingClosed);
-      return nullptr;
-    }
-    // Lives until the process ends (or FreeLibrary): the program may call in
-    // from any thread up to its very last instruction.
-    g_ring = ring;
-    ::InterlockedExchange(&g_ringState, kRingOpen);
-    return ring;
-  }
-  // Another thread is opening; that takes a few system calls.
-  for (int i = 0; i < 1000 && RingState() == kRingOpening; ++i) ::Sleep(1);
-  return RingState() == kRingOpen ? g_ring : nullptr;
+constexpr lptlcd::RingProducerOptions RingOptions() {
+  lptlcd::RingProducerOptions options;
+  options.giveUpMs = kGiveUpMs;
+  return options;
 }
+bool OpenRing(RingProducer& ring) { return ring.Open(); }
+DWORD TickNow() { return ::GetTickCount(); }
+
+// Opened on first use, never in DllMain; a failed open is tried again at
+// most once a second.
+lptlcd::RingOnFirstUse g_ring(RingOptions(), &OpenRing, &TickNow);
+
+RingProducer* Ring() { return g_ring.Get(); }
 
 // One ring append per piece rather than per value: a buffer write to the
 // data port is one lock round trip for hundreds of bytes.
@@ -114,11 +94,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   // Unloaded by FreeLibrary while the program goes on: hand the view and the
   // handles back, or every load and unload would leak them (unmapping and
   // closing never wait). At process exit the system reclaims them itself.
-  if (reason == DLL_PROCESS_DETACH && reserved == nullptr && RingState() == kRingOpen) {
-    g_ring->~RingProducer();
-    g_ring = nullptr;
-    g_ringState = kRingClosed;
-  }
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) g_ring.Close();
   return TRUE;
 }
 

@@ -2,15 +2,18 @@
 # the oldest Windows the file is for, and its PE header must not ask for a
 # newer one. Windows' loader refuses to start a program (or LoadLibrary a
 # DLL) when a single import is missing, so this is what decides where the
-# files run.
+# files run. Files named in PENTIUM_FILES must also run on a Pentium
+# (pentium_scan.cmake): the i686 DLL, which runs inside the user's program.
 #
 #   cmake -DOBJDUMP=... -DARCH=i686|x86_64 -DLISTS=<this folder>
-#         "-DFILES=a.exe;b.dll" [-DDLLS=kernel32.dll;msvcrt.dll] -P check_imports.cmake
+#         "-DFILES=a.exe;b.dll" [-DDLLS=kernel32.dll;msvcrt.dll] [-DPENTIUM_FILES=b.dll]
+#         -P check_imports.cmake
 #
 # Refused: a DLL outside DLLS (by default the few the program needs), an
 # import by ordinal, a function of newer-than-xp.<ARCH>.txt (see
-# make_newer_api_lists.sh), an msvcrt.dll function not in msvcrt-xp.txt, and
-# an OS or subsystem version above 5.1 (x86_64: 5.2).
+# make_newer_api_lists.sh), an msvcrt.dll function not in msvcrt-xp.txt, an
+# OS or subsystem version above 5.1 (x86_64: 5.2), and in PENTIUM_FILES an
+# instruction newer than the Pentium's.
 cmake_minimum_required(VERSION 3.25)
 if(ARCH STREQUAL "i686")
   set(oldest "Windows XP SP3 (32-bit)")
@@ -33,6 +36,7 @@ read_names(${LISTS}/newer-than-xp.${ARCH}.txt newer)
 read_names(${LISTS}/msvcrt-xp.txt msvcrt_known)
 
 include(${CMAKE_CURRENT_LIST_DIR}/pe_dump.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/pentium_scan.cmake)
 set(failures "")
 foreach(file ${FILES})
   get_filename_component(name ${file} NAME)
@@ -83,8 +87,11 @@ foreach(file ${FILES})
   endforeach()
   message(STATUS "${name} (${ARCH}) imports:${summary}")
 endforeach()
+foreach(file ${PENTIUM_FILES})
+  pentium_scan(${file} failures)
+endforeach()
 
 if(failures)
-  message(FATAL_ERROR "not loadable on ${oldest}:${failures}")
+  message(FATAL_ERROR "not loadable or not runnable on ${oldest}:${failures}")
 endif()
 message(STATUS "every import is on ${oldest}: these files load there and on every later Windows")

@@ -1,7 +1,12 @@
 # The port-I/O DLL runs inside somebody else's process: it must bring no C++
 # runtime. Checked on the file as built: no TLS directory (whose callbacks
 # would run on every thread the host starts or ends), no constructor or TLS
-# sections, and imports from kernel32.dll and, at most, msvcrt.dll.
+# sections, imports from kernel32.dll and, at most, msvcrt.dll, no
+# pseudo-relocations (data imported by address, which only the C runtime's
+# start-up would patch: without it they point nowhere) and no stack probe
+# (__chkstk, ___chkstk_ms, _alloca: a frame over a page, or a variable-sized
+# one, on the host's thread). Both are seen in the symbol table, which the
+# DLL must therefore keep.
 #
 #   cmake -DOBJDUMP=... "-DFILES=a.dll;b.dll" -P check_lean_dll.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -9,7 +14,8 @@ include(${CMAKE_CURRENT_LIST_DIR}/pe_dump.cmake)
 set(failures "")
 foreach(file ${FILES})
   get_filename_component(name ${file} NAME)
-  pe_dump(${file} dump -p -h)
+  set(failures_before "${failures}")
+  pe_dump(${file} dump -p -h -t)
   # Data directory entry 9: "Entry 9 <address> <size> Thread Storage Directory".
   if(NOT dump MATCHES "Entry 9 [0-9a-f]+ ([0-9a-f]+) Thread Storage Directory")
     string(APPEND failures "\n  ${name}: no data directory entry 9 in the dump")
@@ -35,8 +41,39 @@ foreach(file ${FILES})
       string(APPEND failures "\n  ${name}: imports from ${dll}")
     endif()
   endforeach()
+  # Symbol table lines end "0x<value> <name>"; the section is "(sec N)".
+  string(REGEX MATCHALL "\n\\[ *[0-9]+\\]\\(sec +-?[0-9]+\\)[^\n]* 0x[0-9a-f]+ [^\n]+" symbols "${dump}")
+  if(NOT symbols)
+    string(APPEND failures "\n  ${name}: no symbol table: pseudo-relocations and stack probes cannot be looked for")
+  endif()
+  set(list_start "")
+  set(list_end "")
+  foreach(symbol IN LISTS symbols)
+    string(REGEX REPLACE "^\n.*\\(sec +(-?[0-9]+)\\).* 0x([0-9a-f]+) ([^ ]+)$" "\\1;\\2;\\3" fields "${symbol}")
+    list(GET fields 0 section)
+    list(GET fields 1 value)
+    list(GET fields 2 symbol_name)
+    if(symbol_name MATCHES "^_*RUNTIME_PSEUDO_RELOC_LIST__$")
+      set(list_start "${section}:${value}")
+    elseif(symbol_name MATCHES "^_*RUNTIME_PSEUDO_RELOC_LIST_END__$")
+      set(list_end "${section}:${value}")
+      math(EXPR list_end_value "0x${value}")
+    elseif(symbol_name MATCHES "^_*(imp_+)?(chkstk(_ms)?|alloca)$")
+      string(APPEND failures "\n  ${name}: has the stack probe ${symbol_name}")
+    endif()
+  endforeach()
+  if(symbols AND (NOT list_start OR NOT list_end))
+    string(APPEND failures "\n  ${name}: no pseudo-relocation list symbols: cannot tell whether it has any")
+  elseif(NOT list_start STREQUAL list_end)
+    string(REGEX REPLACE "^.*:" "" start_value "${list_start}")
+    math(EXPR list_bytes "${list_end_value} - 0x${start_value}")
+    string(APPEND failures "\n  ${name}: has ${list_bytes} bytes of pseudo-relocations")
+  endif()
   file(SIZE ${file} size)
-  message(STATUS "${name}: ${size} bytes, no TLS directory, no constructors, imports from ${names}")
+  if(failures STREQUAL failures_before)
+    message(STATUS "${name}: ${size} bytes, no TLS directory, no constructors, no pseudo-relocations, "
+                   "no stack probe, imports from ${names}")
+  endif()
 endforeach()
 if(failures)
   message(FATAL_ERROR "not a lean DLL:${failures}")

@@ -76,6 +76,35 @@ TEST(PortIoFirstUse, FreeLibraryGivesTheRingBack) {
   }
 }
 
+// Also alone in its process. A ring that cannot be had is not tried again
+// on every write, but once it can be had, it is opened within a few seconds.
+TEST(PortIoFirstUse, ARingThatCannotBeHadIsTriedAgainAfterASecond) {
+  ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
+  PortIoApi api;
+  ASSERT_TRUE(api.Load("inpout32.dll"));
+  struct Unload {
+    HMODULE module;
+    ~Unload() { ::FreeLibrary(module); }
+  } unload{api.module};
+  // Another kind of object has the section's name.
+  UniqueKernelHandle squatter(::CreateMutexA(nullptr, FALSE, kRingSectionName));
+  ASSERT_TRUE(squatter);
+  const DWORD beforeFailure = ::GetTickCount();
+  api.Out32(0x378, 0x41);
+  EXPECT_FALSE(api.IsInpOutDriverOpen());
+  squatter.Reset();
+  const BOOL openAtOnce = api.IsInpOutDriverOpen();
+  if (::GetTickCount() - beforeFailure < 1000) {
+    EXPECT_FALSE(openAtOnce) << "tried again within a second of failing";
+  }
+  bool opened = false;
+  for (int i = 0; i < 100 && !opened; ++i) {
+    opened = api.IsInpOutDriverOpen() != FALSE;
+    if (!opened) ::Sleep(50);
+  }
+  EXPECT_TRUE(opened);
+}
+
 class PortIo : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {

@@ -344,6 +344,46 @@ TEST_F(RingObjectsTest, ProducerThatDiedHoldingTheMutexDoesNotStopTheLoop) {
   EXPECT_EQ((std::vector<LcdCommand>{0x141, 0x142}), log.commands);
 }
 
+// What a pass said about a held ring, and whether the ring was free to
+// others as it said it: a frozen console stops the saying thread.
+struct SaidLine {
+  std::string line;
+  bool ringFree;
+};
+std::vector<SaidLine> g_said;
+HANDLE g_saidRing = nullptr;
+void RecordSaid(const char* line) { g_said.push_back({line, MutexIsFree(g_saidRing)}); }
+
+TEST_F(RingObjectsTest, ARingHeldTooLongIsSaidAndItsReleaseSaidWithTheRingLetGo) {
+  RingObjects objects;
+  ASSERT_TRUE(CreateRingObjects(objects, names));
+  UniqueKernelHandle holding(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  TestThread producer([&] {
+    RingObjects own;
+    ASSERT_TRUE(CreateRingObjects(own, names));
+    const MutexLock lock = AcquireMutex(own.mutex.Get(), INFINITE);
+    Produce(*own.view, kCharacterA);
+    ::SetEvent(own.event.Get());
+    ::SetEvent(holding.Get());
+    ::Sleep(300);
+  });
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(holding.Get(), kGenerousMs));
+  g_said.clear();
+  g_saidRing = objects.mutex.Get();
+  RingHeldReport report;
+  report.afterMs = 50;
+  report.say = &RecordSaid;
+  LoggingDecoder log;
+  const CapturePass pass = DrainPass(objects, log.decoder, std::numeric_limits<std::size_t>::max(), report);
+  producer.Join();
+  EXPECT_EQ(4u, pass.records);
+  EXPECT_EQ((std::vector<LcdCommand>{0x141}), log.commands);
+  ASSERT_EQ(2u, g_said.size());
+  EXPECT_EQ(kRingHeldMessage, g_said[0].line);
+  EXPECT_EQ(kRingFreeAgainMessage, g_said[1].line);
+  EXPECT_TRUE(g_said[1].ringFree) << "said with the ring's mutex held";
+}
+
 TEST_F(RingObjectsTest, FailedMutexWaitLeavesTheRingAlone) {
   RingObjects objects;
   ASSERT_TRUE(CreateRingObjects(objects, names));

@@ -1,0 +1,63 @@
+#pragma once
+// The port-I/O DLL's ring producer: opened on first use (never in DllMain,
+// where the loader lock is held) and kept until the process ends or frees
+// the DLL. When the ring's objects cannot be had (another user's, a name
+// taken by another kind of object, a Low-integrity host), an open is tried
+// again at most once every kRingRetryIntervalMs: each try loads a library,
+// queries the token, builds a descriptor and makes up to six create or open
+// calls, and the host would pay that on every port write. Writes in between
+// find no ring and are dropped, as they are when a try fails.
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "portio/ring_producer.h"
+
+namespace lptlcd {
+
+constexpr std::uint32_t kRingRetryIntervalMs = 1000;
+
+// Whether a failed open, made at `failedAt`, may be tried again at `now`
+// (GetTickCount milliseconds; the difference is right across their wrap).
+constexpr bool RingRetryDue(std::uint32_t now, std::uint32_t failedAt) {
+  return now - failedAt >= kRingRetryIntervalMs;
+}
+
+class RingOnFirstUse {
+ public:
+  using OpenFn = bool (*)(RingProducer& ring);
+  using ClockFn = DWORD (*)();
+
+  // Constant-initialised in the DLL: no static constructor, no destructor.
+  constexpr RingOnFirstUse(RingProducerOptions producerOptions, OpenFn openRing, ClockFn tickClock)
+      : options(producerOptions), open(openRing), clock(tickClock) {}
+  RingOnFirstUse(const RingOnFirstUse&) = delete;
+  RingOnFirstUse& operator=(const RingOnFirstUse&) = delete;
+
+  // The open ring, opening it when that is due; null when there is none.
+  // Safe to call from any thread of the host.
+  RingProducer* Get();
+
+  // Hands the ring back (FreeLibrary while the program goes on). Only when
+  // no other thread can be calling Get.
+  void Close();
+
+ private:
+  static constexpr LONG kClosed = 0;   // never tried, or the last try failed
+  static constexpr LONG kOpening = 1;  // a thread is opening it
+  static constexpr LONG kOpen = 2;
+
+  LONG State() { return ::InterlockedCompareExchange(&state, 0, 0); }
+
+  RingProducerOptions options;
+  OpenFn open;
+  ClockFn clock;
+  volatile LONG state = kClosed;
+  volatile LONG failedOnce = 0;
+  volatile LONG failedAt = 0;  // a GetTickCount value, as LONG for the Interlocked calls
+  RingProducer* ring = nullptr;
+  alignas(RingProducer) unsigned char storage[sizeof(RingProducer)] = {};
+};
+
+}  // namespace lptlcd
