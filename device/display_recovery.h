@@ -3,8 +3,9 @@
 // resume from sleep) does not come back by itself: its handle is dead for
 // good, and the device lets go of it at the first failed write. While it has
 // no pipe, this looks for the display again, quietly and at most once a
-// second, and when one opens hands its pipe to the device, which redraws it. The write watch says once that writes fail and once that they
-// go through again.
+// second, and when one opens hands its pipe to the device, which redraws it.
+// The write watch says once that writes fail and once that they go through
+// again.
 
 #include <cstdint>
 #include <functional>
