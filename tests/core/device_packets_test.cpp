@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,75 +20,49 @@ class DevicePackets : public ::testing::Test {
   UsbDisplayDevice& device = captured.Device();
 };
 
-TEST_F(DevicePackets, ControlPackets) {
-  device.SendControl1();
-  device.ClearScreen();
-  device.SendControl3();
-  device.SendControl4();
-  EXPECT_TRUE(device.SendControl47(0x5A));
-  EXPECT_EQ(captured.TakePackets(), (Lines{"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00",
-                                           "01 03 00 00 00 00 00 00", "01 04 00 00 00 00 00 00",
-                                           "01 47 5a 00 00 00 00 00"}));
-}
-
-TEST_F(DevicePackets, SetPosition) {
-  EXPECT_TRUE(device.SetPosition(120, 1));
-  EXPECT_EQ(captured.TakePackets(), Lines{"03 78 01 00 00 00 00 00"});
-}
-
-TEST_F(DevicePackets, DefineGlyph) {
+TEST_F(DevicePackets, EachOperationWritesItsPackets) {
   const std::uint8_t glyph[6] = {0x7F, 0x41, 0x41, 0x41, 0x7F, 0x00};
-  EXPECT_TRUE(device.DefineGlyph(0, glyph));
-  EXPECT_EQ(captured.TakePackets(), Lines{"04 00 7f 41 41 41 7f 00"});
-}
-
-TEST_F(DevicePackets, WriteTextOfOnePacket) {
-  const std::uint8_t text[] = {0x41, 0x42, 0x43};
-  EXPECT_EQ(device.WriteText(text, 3), 3);
-  EXPECT_EQ(captured.TakePackets(), Lines{"02 03 41 42 43 00 00 00"});
-}
-
-TEST_F(DevicePackets, WriteTextSplitsAfterSixWithRemainingCountAsValue) {
-  const std::uint8_t text[] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
-  EXPECT_EQ(device.WriteText(text, 10), 10);
-  EXPECT_EQ(captured.TakePackets(),
-            (Lines{"02 0a 30 31 32 33 34 35", "02 04 36 37 38 39 00 00"}));
-}
-
-TEST_F(DevicePackets, WriteTextOfNothingWritesNothing) {
-  EXPECT_EQ(device.WriteText(nullptr, 0), 0);
-  EXPECT_TRUE(captured.TakePackets().empty());
-}
-
-TEST_F(DevicePackets, SendPacketCarriesAtMostSixDataBytes) {
-  const std::uint8_t data[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-  EXPECT_EQ(device.SendPacket(0x55, 0x66, data, 9), 6);
-  EXPECT_EQ(device.WriteBlock(data, 9), 6);
-  EXPECT_EQ(captured.TakePackets(),
-            (Lines{"55 66 01 02 03 04 05 06", "12 09 01 02 03 04 05 06"}));
-}
-
-TEST_F(DevicePackets, EveryPacketStartsFromZeroes) {
-  const std::uint8_t six[6] = {9, 9, 9, 9, 9, 9};
-  device.SendPacket(0x12, 6, six, 6);
-  device.SendPacket(0x12, 1, six, 1);
-  EXPECT_EQ(captured.TakePackets(),
-            (Lines{"12 06 09 09 09 09 09 09", "12 01 09 00 00 00 00 00"}));
-}
-
-TEST_F(DevicePackets, NoOpsWriteNothingAndSizesDescribeTheDisplay) {
-  EXPECT_TRUE(device.NoOpA(1));
-  EXPECT_TRUE(device.NoOpB(2));
-  EXPECT_TRUE(device.NoOpC(3));
-  std::uint16_t width = 0, height = 0;
-  std::uint8_t columns = 0, rows = 0;
-  EXPECT_TRUE(device.GetPixelSize(width, height));
-  EXPECT_TRUE(device.GetTextSize(columns, rows));
-  EXPECT_EQ(width, 122);
-  EXPECT_EQ(height, 32);
-  EXPECT_EQ(columns, 20);
-  EXPECT_EQ(rows, 4);
-  EXPECT_TRUE(captured.TakePackets().empty());
+  const std::uint8_t nine[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  const std::uint8_t digits[] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  const struct {
+    const char* name;
+    std::function<int(UsbDisplayDevice&)> operation;
+    int result;
+    Lines packets;
+  } cases[] = {
+      {"control packets", [](UsbDisplayDevice& d) {
+         d.SendControl1();
+         d.ClearScreen();
+         d.SendControl3();
+         d.SendControl4();
+         return d.SendControl47(0x5A);
+       }, 1, {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00", "01 03 00 00 00 00 00 00",
+              "01 04 00 00 00 00 00 00", "01 47 5a 00 00 00 00 00"}},
+      {"a position", [](UsbDisplayDevice& d) { return d.SetPosition(120, 1); }, 1,
+       {"03 78 01 00 00 00 00 00"}},
+      {"a glyph", [&](UsbDisplayDevice& d) { return d.DefineGlyph(0, glyph); }, 1,
+       {"04 00 7f 41 41 41 7f 00"}},
+      {"text in one packet", [&](UsbDisplayDevice& d) { return d.WriteText(digits, 3); }, 3,
+       {"02 03 30 31 32 00 00 00"}},
+      {"text split after six, the value counting what is still to come",
+       [&](UsbDisplayDevice& d) { return d.WriteText(digits, 10); }, 10,
+       {"02 0a 30 31 32 33 34 35", "02 04 36 37 38 39 00 00"}},
+      {"no text, no packet", [](UsbDisplayDevice& d) { return d.WriteText(nullptr, 0); }, 0, {}},
+      {"at most six data bytes a packet", [&](UsbDisplayDevice& d) { return d.SendPacket(0x55, 0x66, nine, 9); },
+       6, {"55 66 01 02 03 04 05 06"}},
+      {"a block", [&](UsbDisplayDevice& d) { return d.WriteBlock(nine, 9); }, 6,
+       {"12 09 01 02 03 04 05 06"}},
+      {"every packet starts from zeroes", [&](UsbDisplayDevice& d) {
+         d.SendPacket(0x12, 6, nine, 6);
+         return d.SendPacket(0x12, 1, nine, 1);
+       }, 1, {"12 06 01 02 03 04 05 06", "12 01 01 00 00 00 00 00"}},
+      {"the no-ops", [](UsbDisplayDevice& d) { return d.NoOpA(1) && d.NoOpB(2) && d.NoOpC(3); }, 1, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.operation(device), c.result);
+    EXPECT_EQ(captured.TakePackets(), c.packets);
+  }
 }
 
 TEST_F(DevicePackets, APipeThatGoesAwayIsNotedWithoutChangingWhatOperationsReturn) {
