@@ -34,15 +34,22 @@ bool MutexFreeForAnotherThread(HANDLE mutex) {
   return result == WAIT_OBJECT_0;
 }
 
+// The DLL under one of its names, freed when the test ends.
+struct DllLoadedForTheTest {
+  explicit DllLoadedForTheTest(const char* name) : loaded(api.Load(name)) {}
+  ~DllLoadedForTheTest() {
+    if (loaded) ::FreeLibrary(api.module);
+  }
+  PortIoApi api;
+  bool loaded;
+};
+
 // Runs in a process of its own (see CMakeLists.txt): nobody holds the ring.
 TEST(PortIoFirstUse, CreatesTheRingAndKeepsWhatWasWrittenBeforeLptlcd) {
   ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
-  PortIoApi api;
-  ASSERT_TRUE(api.Load("inpout32.dll"));
-  struct Unload {
-    HMODULE module;
-    ~Unload() { ::FreeLibrary(module); }
-  } unload{api.module};
+  DllLoadedForTheTest dll("inpout32.dll");
+  ASSERT_TRUE(dll.loaded);
+  PortIoApi& api = dll.api;
   // Loading alone does nothing: the objects come with the first call.
   EXPECT_TRUE(test::RingAbsent());
   api.Out32(0x378, 0x41);
@@ -80,12 +87,9 @@ TEST(PortIoFirstUse, FreeLibraryGivesTheRingBack) {
 // on every write, but once it can be had, it is opened within a few seconds.
 TEST(PortIoFirstUse, ARingThatCannotBeHadIsTriedAgainAfterASecond) {
   ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
-  PortIoApi api;
-  ASSERT_TRUE(api.Load("inpout32.dll"));
-  struct Unload {
-    HMODULE module;
-    ~Unload() { ::FreeLibrary(module); }
-  } unload{api.module};
+  DllLoadedForTheTest dll("inpout32.dll");
+  ASSERT_TRUE(dll.loaded);
+  PortIoApi& api = dll.api;
   // Another kind of object has the section's name.
   UniqueKernelHandle squatter(::CreateMutexA(nullptr, FALSE, kRingSectionName));
   ASSERT_TRUE(squatter);
