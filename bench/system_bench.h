@@ -13,8 +13,8 @@
 
 #include "bench/bench_streams.h"
 #include "bench/stamped_log_win32.h"
-#include "capture/ring_objects.h"
-#include "capture/ring_records.h"
+#include "ring/ring_objects.h"
+#include "ring/ring_records.h"
 #include "child_process.h"
 #include "common/locks.h"
 #include "tools/displayhost/display_host.h"

@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "capture/port_write_decoder.h"
-#include "capture/ring_objects.h"
+#include "ring/ring_objects.h"
 #include "common/console_win32.h"
 
 namespace lptlcd {

@@ -9,7 +9,7 @@
 
 #include "capture/capture_loop.h"
 #include "capture/port_write_decoder.h"
-#include "capture/ring_objects.h"
+#include "ring/ring_objects.h"
 #include "capture/session_instance.h"
 #include "common/console_win32.h"
 #include "queue/command_queue.h"

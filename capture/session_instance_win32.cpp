@@ -1,6 +1,6 @@
 #include "capture/session_instance.h"
 
-#include "capture/object_security.h"
+#include "ring/object_security.h"
 
 namespace lptlcd {
 

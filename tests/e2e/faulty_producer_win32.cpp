@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "capture/ring_objects.h"
-#include "capture/ring_records.h"
+#include "ring/ring_objects.h"
+#include "ring/ring_records.h"
 #include "common/locks.h"
 #include "tools/producer/lcd_script.h"
 

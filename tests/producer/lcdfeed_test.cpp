@@ -7,7 +7,7 @@
 #include "decoded.h"
 #include "ring_view_win32.h"
 #include "tools/producer/flood_pattern.h"
-#include "portio/ring_producer.h"
+#include "ring/ring_producer.h"
 
 namespace lptlcd {
 namespace {

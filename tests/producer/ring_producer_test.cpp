@@ -1,4 +1,4 @@
-#include "portio/ring_producer.h"
+#include "ring/ring_producer.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "capture/port_write_ring.h"
-#include "capture/ring_records.h"
+#include "ring/port_write_ring.h"
+#include "ring/ring_records.h"
 #include "common/locks.h"
 #include "common/win32_handles.h"
 

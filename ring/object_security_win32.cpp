@@ -1,4 +1,4 @@
-#include "capture/object_security.h"
+#include "ring/object_security.h"
 
 #include "common/function_lookup.h"
 #include "common/win32_handles.h"

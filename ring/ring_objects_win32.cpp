@@ -1,6 +1,6 @@
-#include "capture/ring_objects.h"
+#include "ring/ring_objects.h"
 
-#include "capture/object_security.h"
+#include "ring/object_security.h"
 
 namespace lptlcd {
 

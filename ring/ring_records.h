@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "capture/port_write_ring.h"
+#include "ring/port_write_ring.h"
 #include "common/lcd_types.h"
 
 namespace lptlcd {

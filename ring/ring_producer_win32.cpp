@@ -1,8 +1,8 @@
-#include "portio/ring_producer.h"
+#include "ring/ring_producer.h"
 
 #include <utility>
 
-#include "capture/ring_records.h"
+#include "ring/ring_records.h"
 #include "common/locks.h"
 
 namespace lptlcd {

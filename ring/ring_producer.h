@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "capture/ring_objects.h"
+#include "ring/ring_objects.h"
 #include "common/lcd_types.h"
 
 namespace lptlcd {
