@@ -30,7 +30,7 @@
 #include "bench/bench_stats.h"
 #include "bench/bench_streams.h"
 #include "capture/port_write_decoder.h"
-#include "device/packet_capture.h"
+#include "tools/packets/packet_capture.h"
 #include "emulator/character_lcd_emulator.h"
 
 // ------------------------------------------------------------ counting heap

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/locks.h"
+#include "tools/harness/critical_section.h"
 #include "common/win32_handles.h"
 
 namespace lptlcd::bench {

@@ -32,8 +32,8 @@
 #include <vector>
 
 #include "capture/port_write_decoder.h"
-#include "device/packet_capture.h"
-#include "device/packet_check.h"
+#include "tools/packets/packet_capture.h"
+#include "tests/oracle/packet_check.h"
 #include "emulator/character_lcd_emulator.h"
 #include "tests/oracle/chip_oracle.h"
 #include "tools/lcdsim/display_model.h"

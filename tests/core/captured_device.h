@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "device/packet_capture.h"
-#include "device/packet_text.h"
+#include "tools/packets/packet_capture.h"
+#include "tools/packets/packet_text.h"
 #include "device/usb_display_device.h"
 
 namespace lptlcd::test {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "device/display_mirror.h"
-#include "device/packet_capture.h"
-#include "device/packet_text.h"
+#include "tools/packets/packet_capture.h"
+#include "tools/packets/packet_text.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "tools/lcdsim/display_model.h"

@@ -8,8 +8,8 @@
 
 #include "tests/support/captured_stream.h"
 #include "device/display_recovery.h"
-#include "device/packet_capture.h"
-#include "device/packet_text.h"
+#include "tools/packets/packet_capture.h"
+#include "tools/packets/packet_text.h"
 #include "emulator/character_lcd_emulator.h"
 
 namespace lptlcd {

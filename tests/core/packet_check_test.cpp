@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "device/packet_check.h"
-#include "device/packet_capture.h"
+#include "tests/oracle/packet_check.h"
+#include "tools/packets/packet_capture.h"
 #include "device/usb_display_device.h"
 
 namespace lptlcd {

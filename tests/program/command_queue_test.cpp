@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "common/locks.h"
-#include "common/wait_until.h"
-#include "device/packet_capture.h"
+#include "tools/harness/critical_section.h"
+#include "tools/harness/wait_until.h"
+#include "tools/packets/packet_capture.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "queue/command_queue.h"

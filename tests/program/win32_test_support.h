@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "child_process.h"
+#include "tools/harness/child_process.h"
 #include "threads.h"
 #include "common/win32_handles.h"
 
@@ -21,8 +21,6 @@ std::string LptlcdProgramPath();
 namespace lptlcd {
 
 // The program's tests, which live in lptlcd, use these helpers unqualified.
-using test::ChildProcess;
-using test::kGenerousMs;
 using test::LptlcdProgramPath;
 using test::MutexIsFree;
 using test::RunOnThread;

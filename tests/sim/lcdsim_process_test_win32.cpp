@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "tools/harness/child_process.h"
 #include "common/unique_dev_info.h"
 #include "simulator_process.h"
 #include "tools/lcdsim/display_model.h"
@@ -22,8 +22,8 @@
 
 namespace {
 
-using lptlcd::test::ReadWholeFile;
-using lptlcd::test::WaitFor;
+using lptlcd::ReadWholeFile;
+using lptlcd::WaitFor;
 
 const GUID kDisplayClass = {0x00873FDF, 0x61A8, 0x11D1, {0xAA, 0x5E, 0x00, 0xC0, 0x4F, 0xB1, 0x72, 0x8B}};
 constexpr DWORD kStartBoundMs = 60000;  // a cold Wine prefix is slow to start

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "common/locks.h"
+#include "tools/harness/critical_section.h"
 #include "device/display_packet.h"
 #include "common/win32_handles.h"
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "common/wait_until.h"
+#include "tools/harness/wait_until.h"
 #include "tools/displayhost/display_host.h"
 
 namespace lptlcd {

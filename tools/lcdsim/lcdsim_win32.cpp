@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/locks.h"
+#include "tools/harness/critical_section.h"
 #include "common/win32_handles.h"
 #include "tools/displayhost/display_host.h"
 #include "tools/lcdsim/display_model.h"

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "device/packet_text.h"
+#include "tools/packets/packet_text.h"
 
 namespace lcdsim {
 namespace {

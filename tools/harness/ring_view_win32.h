@@ -11,7 +11,7 @@
 #include "common/locks.h"
 #include "common/win32_handles.h"
 
-namespace lptlcd::test {
+namespace lptlcd {
 
 class RingView {
  public:
@@ -104,4 +104,4 @@ class DrainingThread {
   UniqueKernelHandle thread;
 };
 
-}  // namespace lptlcd::test
+}  // namespace lptlcd

@@ -1,8 +1,8 @@
-#include "device/packet_check.h"
+#include "tests/oracle/packet_check.h"
 
 #include <cstdio>
 
-#include "device/packet_text.h"
+#include "tools/packets/packet_text.h"
 #include "device/display_packet.h"
 
 namespace lptlcd {

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "common/locks.h"
+#include "tools/harness/critical_section.h"
 #include "common/win32_handles.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"

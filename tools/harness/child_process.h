@@ -8,10 +8,10 @@
 #include <functional>
 #include <string>
 
-#include "common/locks.h"
+#include "tools/harness/critical_section.h"
 #include "common/win32_handles.h"
 
-namespace lptlcd::test {
+namespace lptlcd {
 
 // Generous upper bound for anything the tests wait for; never a timing claim.
 constexpr DWORD kGenerousMs = 20000;
@@ -83,4 +83,4 @@ struct ChildResult {
 ChildResult RunChild(const std::string& commandLine, const std::string& input = {},
                      DWORD timeoutMs = 90000);
 
-}  // namespace lptlcd::test
+}  // namespace lptlcd

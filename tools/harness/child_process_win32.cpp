@@ -1,12 +1,12 @@
-#include "child_process.h"
+#include "tools/harness/child_process.h"
 
-#include "common/wait_until.h"
+#include "tools/harness/wait_until.h"
 
 #include <fstream>
 #include <iterator>
 #include <vector>
 
-namespace lptlcd::test {
+namespace lptlcd {
 
 std::string WindowsPath(const std::string& path) {
   if (path.empty() || path[0] != '/') return path;
@@ -200,4 +200,4 @@ ChildResult RunChild(const std::string& commandLine, const std::string& input, D
   return result;
 }
 
-}  // namespace lptlcd::test
+}  // namespace lptlcd

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "common/win32_handles.h"
-#include "device/packet_capture.h"
+#include "tools/packets/packet_capture.h"
 
 namespace lptlcd {
 
