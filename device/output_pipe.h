@@ -9,23 +9,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifdef _WIN32
+#include "common/unique_file_handle.h"
+#else
 #include "common/unique_handle.h"
+#endif
 
 namespace lptlcd {
 
 #ifdef _WIN32
-using PipeHandle = void*;
-
-// The platform's invalid handle (INVALID_HANDLE_VALUE).
-inline PipeHandle InvalidPipeHandle() { return reinterpret_cast<PipeHandle>(~std::uintptr_t{0}); }
-
-void ClosePipe(PipeHandle pipe);
-
-struct PipeTraits {
-  using Type = PipeHandle;
-  static Type Invalid() { return InvalidPipeHandle(); }
-  static void Close(Type pipe) { ClosePipe(pipe); }
-};
+// A pipe below the display's interface path: opened like any file.
+using UniquePipe = UniqueFileHandle;
 #else
 class PacketSink {
  public:
@@ -33,18 +27,18 @@ class PacketSink {
   // True when all the bytes were taken.
   virtual bool Take(const std::uint8_t* bytes, std::size_t size) = 0;
 };
-using PipeHandle = PacketSink*;
 
 // The sink belongs to whoever made it; the device only borrows it.
-struct PipeTraits {
-  using Type = PipeHandle;
+struct BorrowedSinkTraits {
+  using Type = PacketSink*;
   static Type Invalid() { return nullptr; }
   static void Close(Type) {}
 };
+
+using UniquePipe = UniqueHandle<BorrowedSinkTraits>;
 #endif
 
-// An open output pipe, closed when its owner goes.
-using UniquePipe = UniqueHandle<PipeTraits>;
+using PipeHandle = UniquePipe::Type;
 
 // Writes the bytes in one synchronous call; true when all of them were taken.
 bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size);

@@ -50,7 +50,7 @@ void OptOutOfTimerThrottling() {
 }
 
 UniquePipe FindDisplayAgain() {
-  return UniquePipe(OpenDevicePipeQuietly(kOutputPipeName).Release());
+  return OpenDevicePipeQuietly(kOutputPipeName);
 }
 
 }  // namespace
