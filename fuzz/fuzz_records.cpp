@@ -85,14 +85,14 @@ class Chain {
     return "";
   }
 
-  const lcdsim::DisplayModel& Display() const { return display; }
+  const lptlcd::sim::DisplayModel& Display() const { return display; }
 
  private:
   PacketCapture capture;
   UsbDisplayDevice device{capture.OpenWriter()};
   CharacterLcdEmulator emulator{&device, 20, 2};
   PortWriteDecoder decoder{[this](LcdCommand command) { emulator.Execute(command); }};
-  lcdsim::DisplayModel display;
+  lptlcd::sim::DisplayModel display;
 };
 
 void RunRecords(const std::uint8_t* data, std::size_t size) {

@@ -127,7 +127,7 @@ struct Shown {
 };
 
 Shown ShownAfter(const Bytes& bytes) {
-  lcdsim::DisplayModel model;
+  lptlcd::sim::DisplayModel model;
   for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) {
     model.ApplyPacket(&bytes[at]);
   }

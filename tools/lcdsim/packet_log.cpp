@@ -4,7 +4,7 @@
 
 #include "tools/packets/packet_text.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -110,4 +110,4 @@ void PacketLogWriter::Close() {
   file = nullptr;
 }
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim
