@@ -64,8 +64,7 @@ struct Worker {
 
 DWORD WINAPI RunWorker(void* argument) {
   auto* worker = static_cast<Worker*>(argument);
-  lptlcd::RunDisplayWorkerLoop(*worker->queue, *worker->emulator, lptlcd::kIdleFlushMilliseconds,
-                               &worker->stop);
+  lptlcd::RunDisplayWorkerLoop(*worker->queue, *worker->emulator, &worker->stop);
   return 0;
 }
 

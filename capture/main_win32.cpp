@@ -56,7 +56,6 @@ int main() {
 
   auto* decoder =
       new lptlcd::PortWriteDecoder([](lptlcd::LcdCommand command) { lptlcd::Enqueue(command); });
-  decoder->ResetStrobe();
   lptlcd::CommandQueueGauge gauge;
   gauge.room = [] {
     return static_cast<std::size_t>(lptlcd::kCommandQueueMaxPending -
