@@ -1,7 +1,9 @@
 #pragma once
-// The owners of Win32 handles, mapped views and LocalAlloc'd memory.
+// The owners of Win32 handles, mapped views, LocalAlloc'd memory and SetupAPI
+// device information sets.
 
 #include <windows.h>
+#include <setupapi.h>
 
 #include "common/unique_file_handle.h"
 #include "common/unique_handle.h"
@@ -26,6 +28,14 @@ struct LocalMemoryTraits {
 };
 
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
+
+struct DevInfoTraits {
+  using Type = HDEVINFO;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Type set) { ::SetupDiDestroyDeviceInfoList(set); }
+};
+
+using UniqueDevInfo = UniqueHandle<DevInfoTraits>;
 
 // A view of a section, seen as the T it holds: the one owner that is also
 // a pointer to what it owns.

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "common/unique_dev_info.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd {
 

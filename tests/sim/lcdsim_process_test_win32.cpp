@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "tools/harness/child_process.h"
-#include "common/unique_dev_info.h"
+#include "common/win32_handles.h"
 #include "simulator_process.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/lcdsim/packet_log.h"
