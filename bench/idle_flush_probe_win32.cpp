@@ -13,12 +13,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tools/harness/critical_section.h"
 #include "common/win32_handles.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "queue/command_queue.h"
 #include "queue/display_worker.h"
+#include "tools/harness/critical_section.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "tools/harness/child_process.h"
 #include "common/unique_handle.h"
+#include "tools/harness/child_process.h"
 
 namespace lptlcd::bench {
 

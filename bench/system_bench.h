@@ -13,11 +13,11 @@
 
 #include "bench/bench_streams.h"
 #include "bench/stamped_log_win32.h"
+#include "common/locks.h"
 #include "ring/ring_objects.h"
 #include "ring/ring_records.h"
-#include "tools/harness/child_process.h"
-#include "common/locks.h"
 #include "tools/displayhost/display_host.h"
+#include "tools/harness/child_process.h"
 
 namespace lptlcd::bench {
 

@@ -10,8 +10,8 @@
 #include <limits>
 
 #include "capture/port_write_decoder.h"
-#include "ring/ring_objects.h"
 #include "common/console_win32.h"
+#include "ring/ring_objects.h"
 
 namespace lptlcd {
 

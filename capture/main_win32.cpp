@@ -9,11 +9,11 @@
 
 #include "capture/capture_loop.h"
 #include "capture/port_write_decoder.h"
-#include "ring/ring_objects.h"
 #include "capture/session_instance.h"
 #include "common/console_win32.h"
 #include "queue/command_queue.h"
 #include "queue/display_worker.h"
+#include "ring/ring_objects.h"
 
 namespace {
 

@@ -32,11 +32,11 @@
 #include <vector>
 
 #include "capture/port_write_decoder.h"
-#include "tools/packets/packet_capture.h"
-#include "tests/oracle/packet_check.h"
 #include "emulator/character_lcd_emulator.h"
 #include "tests/oracle/chip_oracle.h"
+#include "tests/oracle/packet_check.h"
 #include "tools/lcdsim/display_model.h"
+#include "tools/packets/packet_capture.h"
 #include "tools/producer/lcd_waveform.h"
 
 namespace lptlcd {

@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
-#include "ring/port_write_ring.h"
 #include "common/win32_handles.h"
+#include "ring/port_write_ring.h"
 
 namespace lptlcd {
 

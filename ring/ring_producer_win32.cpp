@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "ring/ring_records.h"
 #include "common/locks.h"
+#include "ring/ring_records.h"
 
 namespace lptlcd {
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "device/display_mirror.h"
-#include "tools/packets/packet_capture.h"
-#include "tools/packets/packet_text.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "tools/lcdsim/display_model.h"
+#include "tools/packets/packet_capture.h"
+#include "tools/packets/packet_text.h"
 
 namespace lptlcd {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "tools/packets/packet_text.h"
 #include "device/display_packet.h"
+#include "tools/packets/packet_text.h"
 
 namespace lptlcd {
 

@@ -6,9 +6,9 @@
 
 #include <type_traits>
 
-#include "tools/harness/portio_api.h"
-#include "tools/harness/child_process.h"
 #include "tests/producer/decoded.h"
+#include "tools/harness/child_process.h"
+#include "tools/harness/portio_api.h"
 #include "tools/harness/ring_view_win32.h"
 
 namespace lptlcd {

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/harness/child_process.h"
 #include "decoded.h"
+#include "ring/ring_producer.h"
+#include "tools/harness/child_process.h"
 #include "tools/harness/ring_view_win32.h"
 #include "tools/producer/flood_pattern.h"
-#include "ring/ring_producer.h"
 
 namespace lptlcd {
 namespace {

@@ -5,8 +5,8 @@
 #include <memory>
 #include <numeric>
 
-#include "tools/harness/ring_view_win32.h"
 #include "threads.h"
+#include "tools/harness/ring_view_win32.h"
 
 namespace lptlcd {
 namespace {

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "tools/harness/critical_section.h"
-#include "tools/harness/wait_until.h"
-#include "tools/packets/packet_capture.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "queue/command_queue.h"
 #include "queue/display_worker.h"
+#include "tools/harness/critical_section.h"
+#include "tools/harness/wait_until.h"
+#include "tools/packets/packet_capture.h"
 #include "win32_test_support.h"
 
 namespace lptlcd {

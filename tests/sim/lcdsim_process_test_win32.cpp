@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/harness/child_process.h"
 #include "common/win32_handles.h"
 #include "simulator_process.h"
+#include "tools/harness/child_process.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/lcdsim/packet_log.h"
 #include "tools/lcdsim/screen_output.h"

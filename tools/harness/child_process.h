@@ -1,6 +1,7 @@
 #pragma once
-// Test support for running the project's programs as child processes under
-// Wine, with their output read back, and for waiting on what they produce.
+// Running the project's programs as child processes under Wine, with their
+// output read back, and waiting on what they produce: for the tests and the
+// measuring tools.
 
 #include <windows.h>
 
@@ -8,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "tools/harness/critical_section.h"
 #include "common/win32_handles.h"
+#include "tools/harness/critical_section.h"
 
 namespace lptlcd {
 

@@ -6,10 +6,10 @@
 
 #include <vector>
 
-#include "ring/port_write_ring.h"
-#include "ring/ring_records.h"
 #include "common/locks.h"
 #include "common/win32_handles.h"
+#include "ring/port_write_ring.h"
+#include "ring/ring_records.h"
 
 namespace lptlcd {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/harness/critical_section.h"
 #include "common/win32_handles.h"
 #include "tools/displayhost/display_host.h"
+#include "tools/harness/critical_section.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/lcdsim/options.h"
 #include "tools/lcdsim/packet_log.h"
