@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "child_process.h"
 #include "common/unique_handle.h"
+#include "tools/harness/child_process.h"
 
 namespace lptlcd::bench {
 
@@ -26,7 +26,7 @@ double FileTimeMs(const FILETIME& time) {
 }
 
 std::string ReadLinuxFile(const std::string& path) {
-  std::ifstream in(test::WindowsPath(path), std::ios::binary);
+  std::ifstream in(WindowsPath(path), std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
@@ -35,7 +35,7 @@ std::string ReadLinuxFile(const std::string& path) {
 template <typename Each>
 bool ForEachEntry(const std::string& pattern, Each each) {
   WIN32_FIND_DATAA entry;
-  const UniqueFind search(::FindFirstFileA(test::WindowsPath(pattern).c_str(), &entry));
+  const UniqueFind search(::FindFirstFileA(WindowsPath(pattern).c_str(), &entry));
   if (!search) return false;
   do {
     each(entry.cFileName);

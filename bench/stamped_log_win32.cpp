@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/wait_until.h"
+#include "tools/harness/wait_until.h"
 
 namespace lptlcd::bench {
 

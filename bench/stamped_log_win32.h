@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/locks.h"
 #include "common/win32_handles.h"
+#include "tools/harness/critical_section.h"
 
 namespace lptlcd::bench {
 

@@ -13,11 +13,11 @@
 
 #include "bench/bench_streams.h"
 #include "bench/stamped_log_win32.h"
-#include "capture/ring_objects.h"
-#include "capture/ring_records.h"
-#include "child_process.h"
 #include "common/locks.h"
+#include "ring/ring_objects.h"
+#include "ring/ring_records.h"
 #include "tools/displayhost/display_host.h"
+#include "tools/harness/child_process.h"
 
 namespace lptlcd::bench {
 
@@ -98,7 +98,7 @@ class Session {
   DisplayRegistration registration;
   DisplayPipeServer server;
   BenchProducer producer;
-  test::ChildProcess program;
+  ChildProcess program;
   Mirror mirror;
   unsigned failures = 0;
 };

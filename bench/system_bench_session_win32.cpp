@@ -82,7 +82,7 @@ bool Session::Start() {
         "the ring already holds records: is another producer or lptlcd in this prefix?");
   }
   Progress("starting " + options.lptlcd);
-  if (!program.Start("\"" + test::WindowsPath(options.lptlcd) + "\"")) {
+  if (!program.Start("\"" + WindowsPath(options.lptlcd) + "\"")) {
     return SetUpFailed("cannot start lptlcd.exe");
   }
   // Its start-up packets: control 1, then clear.

@@ -14,8 +14,8 @@
 #include "bench/bench_stats.h"
 #include "bench/bench_streams.h"
 #include "capture/port_write_decoder.h"
-#include "device/packet_capture.h"
 #include "emulator/character_lcd_emulator.h"
+#include "tools/packets/packet_capture.h"
 
 namespace {
 

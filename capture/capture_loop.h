@@ -1,6 +1,7 @@
 #pragma once
 // The main thread's life after start-up: wait for the producer's signal, take
-// the ring's mutex and drain everything pending through the decoder.
+// what is pending out of the ring under its mutex, and decode it once the
+// mutex is released.
 
 #include <windows.h>
 
@@ -9,8 +10,8 @@
 #include <limits>
 
 #include "capture/port_write_decoder.h"
-#include "capture/ring_objects.h"
 #include "common/console_win32.h"
+#include "ring/ring_objects.h"
 
 namespace lptlcd {
 

@@ -1,8 +1,8 @@
 #include "capture/capture_loop.h"
 
 #include "capture/display_stall_guard.h"
-#include "capture/ring_records.h"
 #include "common/locks.h"
+#include "ring/ring_records.h"
 
 #include <cstdio>
 

@@ -14,7 +14,7 @@ std::size_t DisplayStallGuard::RecordsAllowed(std::size_t room, std::uint32_t ta
     lastTaken = taken;
     lastProgressMs = nowMs;
     stalled = false;
-  } else if (!stalled && static_cast<std::uint32_t>(nowMs - lastProgressMs) >= graceMs) {
+  } else if (!stalled && static_cast<std::uint32_t>(nowMs - lastProgressMs) >= kDisplayStallGraceMs) {
     stalled = true;
   }
   change = stalled == wasStalled ? Change::kNone : stalled ? Change::kStalled : Change::kResumed;

@@ -30,9 +30,6 @@ class DisplayStallGuard {
  public:
   enum class Change { kNone, kStalled, kResumed };
 
-  explicit DisplayStallGuard(std::uint32_t gracePeriodMs = kDisplayStallGraceMs)
-      : graceMs(gracePeriodMs) {}
-
   // room: commands the queue can still take; taken: how many the worker has
   // taken so far (a running count that may wrap); nowMs: a millisecond clock
   // (may wrap). Returns the most records the next pass may consume.
@@ -44,7 +41,6 @@ class DisplayStallGuard {
   Change LastChange() const { return change; }
 
  private:
-  std::uint32_t graceMs;
   bool primed = false;
   std::uint32_t lastTaken = 0;
   std::uint32_t lastProgressMs = 0;  // the last time the worker was seen taking, or room was seen

@@ -9,11 +9,11 @@
 
 #include "capture/capture_loop.h"
 #include "capture/port_write_decoder.h"
-#include "capture/ring_objects.h"
 #include "capture/session_instance.h"
 #include "common/console_win32.h"
 #include "queue/command_queue.h"
 #include "queue/display_worker.h"
+#include "ring/ring_objects.h"
 
 namespace {
 
@@ -56,7 +56,6 @@ int main() {
 
   auto* decoder =
       new lptlcd::PortWriteDecoder([](lptlcd::LcdCommand command) { lptlcd::Enqueue(command); });
-  decoder->ResetStrobe();
   lptlcd::CommandQueueGauge gauge;
   gauge.room = [] {
     return static_cast<std::size_t>(lptlcd::kCommandQueueMaxPending -

@@ -23,9 +23,6 @@ class PortWriteDecoder {
   // Processes one record; emits at most one command, before returning.
   void Decode(PortWriteRecord record);
 
-  // Forgets a half-seen enable pulse, as at program start.
-  void ResetStrobe() { strobeHigh = false; }
-
  private:
   Consumer consumer;
   // Before the first data write the latch reads as 0, like a port at power-up.

@@ -19,7 +19,6 @@ enum class InstanceClaim { kClaimed, kAnotherCopyRuns, kUnavailable };
 // process runs. kAnotherCopyRuns when it existed already (or exists and
 // refuses this process); kUnavailable when it cannot be had at all, in which
 // case the program runs without the guard rather than not at all.
-InstanceClaim ClaimSessionInstance(UniqueKernelHandle& held,
-                                   const char* name = kSessionInstanceName);
+InstanceClaim ClaimSessionInstance(UniqueKernelHandle& held);
 
 }  // namespace lptlcd

@@ -1,14 +1,14 @@
 #include "capture/session_instance.h"
 
-#include "capture/object_security.h"
+#include "ring/object_security.h"
 
 namespace lptlcd {
 
-InstanceClaim ClaimSessionInstance(UniqueKernelHandle& held, const char* name) {
+InstanceClaim ClaimSessionInstance(UniqueKernelHandle& held) {
   // With the ring's descriptor, so that an elevated copy and a normal one
   // of the same user see each other.
   SameUserSecurity security;
-  held.Reset(::CreateMutexA(security.Attributes(), FALSE, name));
+  held.Reset(::CreateMutexA(security.Attributes(), FALSE, kSessionInstanceName));
   const DWORD error = ::GetLastError();
   if (held && error == ERROR_ALREADY_EXISTS) {
     held.Reset();

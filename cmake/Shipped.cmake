@@ -9,12 +9,31 @@
 # the target shipped_<arch> and sets LPTLCD_SHIPPED_<arch>_DIR.
 include(ExternalProject)
 
+#
+# LPTLCD_SHIPPED_<arch>_FROM names a shipped tree that another build already
+# made (scripts/test.sh gives the i686 tree the 64-bit tree's, which the
+# package needs anyway): that tree is then brought up to date by its own
+# build instead of being made a second time.
 function(lptlcd_shipped_build arch)
   set(dir ${CMAKE_BINARY_DIR}/shipped-${arch})
+  if(LPTLCD_SHIPPED_${arch}_FROM)
+    set(dir ${LPTLCD_SHIPPED_${arch}_FROM})
+  endif()
   set(dlls)
   foreach(name ${LPTLCD_PORTIO_NAMES})
     list(APPEND dlls ${dir}/portio/bin/${name})
   endforeach()
+  set(LPTLCD_SHIPPED_${arch}_DIR ${dir} PARENT_SCOPE)
+  if(LPTLCD_SHIPPED_${arch}_FROM)
+    if(NOT EXISTS ${dir}/CMakeCache.txt)
+      message(FATAL_ERROR "LPTLCD_SHIPPED_${arch}_FROM: no configured tree in ${dir}")
+    endif()
+    add_custom_target(shipped_${arch} ALL
+      COMMAND ${CMAKE_COMMAND} --build ${dir}
+      BYPRODUCTS ${dir}/capture/lptlcd.exe ${dlls}
+      COMMENT "Shipped ${arch} files, from ${dir}" USES_TERMINAL)
+    return()
+  endif()
   ExternalProject_Add(shipped_${arch}
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
     BINARY_DIR ${dir}
@@ -27,5 +46,4 @@ function(lptlcd_shipped_build arch)
     # Its own build finds out what changed.
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${dir}/capture/lptlcd.exe ${dlls})
-  set(LPTLCD_SHIPPED_${arch}_DIR ${dir} PARENT_SCOPE)
 endfunction()

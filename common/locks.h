@@ -1,7 +1,7 @@
 #pragma once
-// Lock guards: a Win32 mutex held until the guard goes, and a critical
-// section with a scoped lock. (Not std::mutex: the shipped programs use the
-// win32 thread model, whose runtime has none.)
+// A Win32 mutex held until its guard goes: the ring's named mutex, which
+// another process may abandon, and the command queue's. (Not std::mutex: the
+// shipped programs use the win32 thread model, whose runtime has none.)
 
 #include <windows.h>
 
@@ -63,32 +63,5 @@ inline MutexLock AcquireMutex(HANDLE mutex, DWORD timeoutMs) {
       return MutexLock(nullptr, MutexLock::Outcome::kFailed);
   }
 }
-
-// A critical section for the threads of one process.
-class CriticalSection {
- public:
-  // Held until the scope ends: `const auto held = section.Lock();`.
-  class [[nodiscard]] Lock {
-   public:
-    explicit Lock(CRITICAL_SECTION& locked) : section(locked) { ::EnterCriticalSection(&section); }
-    ~Lock() { ::LeaveCriticalSection(&section); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-   private:
-    CRITICAL_SECTION& section;
-  };
-
-  CriticalSection() { ::InitializeCriticalSection(&section); }
-  ~CriticalSection() { ::DeleteCriticalSection(&section); }
-  CriticalSection(const CriticalSection&) = delete;
-  CriticalSection& operator=(const CriticalSection&) = delete;
-
-  // const, so that the owners' const readers can take it too.
-  Lock Hold() const { return Lock(section); }
-
- private:
-  mutable CRITICAL_SECTION section;
-};
 
 }  // namespace lptlcd

@@ -5,7 +5,6 @@
 // keeps its path in devicePath and opens the output pipe below it.
 
 #include <windows.h>
-#include <setupapi.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -31,16 +30,8 @@ extern DevicePathBuffer devicePath;
 // an interface that cannot be opened.
 constexpr std::size_t kMaxInterfacePathLength = kDevicePathSize - 1 - (sizeof kOutputPipeName - 1) - 1;
 
-// Opens one interface of the set: copies its path into `path` and opens it for
-// reading and writing. An empty owner when it does not open.
-UniqueFileHandle OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData,
-                               DevicePathBuffer& path);
-
-// The first present interface of the class that opens; its path is left in
-// `path`. An empty owner when none does.
-UniqueFileHandle OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer& path);
-
-// True when an interface of the class opens; its path is left in `path`.
+// True when a present interface of the class opens (the first that does:
+// its path is left in `path`).
 bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path);
 
 // Finds the display and opens the named pipe below its interface path.

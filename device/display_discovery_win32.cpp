@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "common/unique_dev_info.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd {
 
@@ -50,10 +50,8 @@ UniqueFileHandle OpenForReadWrite(const char* path) {
                                         0, nullptr));
 }
 
-}  // namespace
-
-void SetDiscoveryMessageStream(std::FILE* stream) { messageStream = stream; }
-
+// Opens one interface of the set: copies its path into `path` and opens it for
+// reading and writing. An empty owner when it does not open.
 UniqueFileHandle OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData,
                                DevicePathBuffer& path) {
   DWORD required = 0;
@@ -88,6 +86,8 @@ UniqueFileHandle OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interface
   return opened;
 }
 
+// The first present interface of the class that opens; its path is left in
+// `path`. An empty owner when none does.
 UniqueFileHandle OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer& path) {
   const UniqueDevInfo set(::SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr,
                                                  DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
@@ -105,6 +105,10 @@ UniqueFileHandle OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer
   }
   return UniqueFileHandle();
 }
+
+}  // namespace
+
+void SetDiscoveryMessageStream(std::FILE* stream) { messageStream = stream; }
 
 bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path) {
   // Opened only to prove that it can be; closed again at once.

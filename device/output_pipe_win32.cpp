@@ -11,6 +11,4 @@ bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size) {
   return ok && written == size;
 }
 
-void ClosePipe(PipeHandle pipe) { ::CloseHandle(static_cast<HANDLE>(pipe)); }
-
 }  // namespace lptlcd

@@ -8,6 +8,6 @@ namespace lptlcd {
 // The pipe-taking constructor takes an empty owner as "not open" and starts
 // with a zeroed packet.
 UsbDisplayDevice::UsbDisplayDevice()
-    : UsbDisplayDevice(UniquePipe(OpenDevicePipe(kOutputPipeName).Release())) {}
+    : UsbDisplayDevice(OpenDevicePipe(kOutputPipeName)) {}
 
 }  // namespace lptlcd

@@ -32,11 +32,11 @@
 #include <vector>
 
 #include "capture/port_write_decoder.h"
-#include "device/packet_capture.h"
-#include "device/packet_check.h"
 #include "emulator/character_lcd_emulator.h"
 #include "tests/oracle/chip_oracle.h"
+#include "tests/oracle/packet_check.h"
 #include "tools/lcdsim/display_model.h"
+#include "tools/packets/packet_capture.h"
 #include "tools/producer/lcd_waveform.h"
 
 namespace lptlcd {
@@ -85,14 +85,14 @@ class Chain {
     return "";
   }
 
-  const lcdsim::DisplayModel& Display() const { return display; }
+  const lptlcd::sim::DisplayModel& Display() const { return display; }
 
  private:
   PacketCapture capture;
   UsbDisplayDevice device{capture.OpenWriter()};
   CharacterLcdEmulator emulator{&device, 20, 2};
   PortWriteDecoder decoder{[this](LcdCommand command) { emulator.Execute(command); }};
-  lcdsim::DisplayModel display;
+  lptlcd::sim::DisplayModel display;
 };
 
 void RunRecords(const std::uint8_t* data, std::size_t size) {

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "portio/ring_producer.h"
+#include "ring/ring_producer.h"
 
 namespace lptlcd {
 

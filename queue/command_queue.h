@@ -1,8 +1,8 @@
 #pragma once
 // The FIFO between the capture thread, which decodes the producer's port
-// writes while it holds the ring's named mutex, and the display worker, which
-// does all the slow USB writing. The capture thread must never wait on the
-// display, so the lock is held only to put in or take out one entry.
+// writes once it has taken them out of the ring, and the display worker,
+// which does all the slow USB writing. The capture thread must never wait on
+// the display, so the lock is held only to put in or take out one entry.
 
 #include <windows.h>
 

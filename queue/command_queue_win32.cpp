@@ -30,7 +30,7 @@ void Enqueue(CommandQueue& queue, LcdCommand command) {
   }
   if (queue.count.load() == kCommandQueueMaxPending) {
     // Never overwrite what the worker has yet to take, and never wait for it:
-    // the caller holds the ring's mutex and the worker may be gone.
+    // the capture thread must keep draining the ring, and the worker may be gone.
     queue.dropped.fetch_add(1);
   } else {
     queue.storage[queue.writeIndex] = command;

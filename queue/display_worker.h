@@ -21,11 +21,12 @@ constexpr std::uint8_t kEmulatedLines = 2;
 enum class WorkerExit { kWaitFailed, kStopped };
 
 // Waits for commands and executes them one at a time, taking each from the
-// queue under its lock and executing it outside; on an interval without one it
-// calls Flush. Returns when a wait fails or (for tests) when *stop is seen set.
-// A recovery, when given, is checked after every command and flush.
+// queue under its lock and executing it outside; after kIdleFlushMilliseconds
+// without one it calls Flush. Returns when a wait fails or (for tests and
+// measuring) when *stop is seen set. A recovery, when given, is checked after
+// every command and flush.
 WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emulator,
-                                DWORD flushIntervalMs, const std::atomic<bool>* stop = nullptr,
+                                const std::atomic<bool>* stop = nullptr,
                                 DisplayRecovery* recovery = nullptr);
 
 // Asks Windows for a 1 ms timer tick for the whole process: with the default

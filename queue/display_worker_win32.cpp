@@ -12,11 +12,10 @@
 namespace lptlcd {
 
 WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emulator,
-                                DWORD flushIntervalMs, const std::atomic<bool>* stop,
-                                DisplayRecovery* recovery) {
+                                const std::atomic<bool>* stop, DisplayRecovery* recovery) {
   for (;;) {
     if (stop != nullptr && stop->load()) return WorkerExit::kStopped;
-    const DWORD woke = ::WaitForSingleObject(queue.event.Get(), flushIntervalMs);
+    const DWORD woke = ::WaitForSingleObject(queue.event.Get(), kIdleFlushMilliseconds);
     if (woke == WAIT_TIMEOUT) {
       emulator.Flush();
       if (recovery != nullptr) recovery->Check(::GetTickCount());
@@ -50,7 +49,7 @@ void OptOutOfTimerThrottling() {
 }
 
 UniquePipe FindDisplayAgain() {
-  return UniquePipe(OpenDevicePipeQuietly(kOutputPipeName).Release());
+  return OpenDevicePipeQuietly(kOutputPipeName);
 }
 
 }  // namespace
@@ -70,7 +69,7 @@ void __cdecl DisplayWorker(void*) {
   auto* emulator = new CharacterLcdEmulator(device, kEmulatedColumns, kEmulatedLines);
   auto* watch = new DisplayWriteWatch(*device, stdout);
   auto* recovery = new DisplayRecovery(*device, *watch, &FindDisplayAgain);
-  RunDisplayWorkerLoop(TheCommandQueue(), *emulator, kIdleFlushMilliseconds, nullptr, recovery);
+  RunDisplayWorkerLoop(TheCommandQueue(), *emulator, nullptr, recovery);
 }
 
 void StartWorker() {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "device/packet_capture.h"
-#include "device/packet_text.h"
 #include "device/usb_display_device.h"
+#include "tools/packets/packet_capture.h"
+#include "tools/packets/packet_text.h"
 
 namespace lptlcd::test {
 

@@ -49,15 +49,5 @@ TEST(Decoder, CommandsOnRisingEdgesOfEnable) {
   }
 }
 
-TEST(Decoder, ResetStrobeMakesTheNextHighWriteAnEdge) {
-  std::vector<LcdCommand> out;
-  PortWriteDecoder decoder([&out](LcdCommand command) { out.push_back(command); });
-  decoder.Decode(0x7848);
-  decoder.Decode(0x7A05);
-  decoder.ResetStrobe();
-  decoder.Decode(0x7A05);
-  EXPECT_EQ(out, (Commands{0x148, 0x148}));
-}
-
 }  // namespace
 }  // namespace lptlcd

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "device/display_mirror.h"
-#include "device/packet_capture.h"
-#include "device/packet_text.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "tools/lcdsim/display_model.h"
+#include "tools/packets/packet_capture.h"
+#include "tools/packets/packet_text.h"
 
 namespace lptlcd {
 namespace {
@@ -127,7 +127,7 @@ struct Shown {
 };
 
 Shown ShownAfter(const Bytes& bytes) {
-  lcdsim::DisplayModel model;
+  lptlcd::sim::DisplayModel model;
   for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) {
     model.ApplyPacket(&bytes[at]);
   }

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/captured_stream.h"
 #include "device/display_recovery.h"
-#include "device/packet_capture.h"
-#include "device/packet_text.h"
 #include "emulator/character_lcd_emulator.h"
+#include "tests/support/captured_stream.h"
+#include "tools/packets/packet_capture.h"
+#include "tools/packets/packet_text.h"
 
 namespace lptlcd {
 namespace {

@@ -13,9 +13,10 @@ namespace {
 
 constexpr std::size_t kWhole = std::numeric_limits<std::size_t>::max();
 using Change = DisplayStallGuard::Change;
+static_assert(kDisplayStallGraceMs == 200, "the times below are written for a grace period of 200 ms");
 
 TEST(DisplayStallGuard, AWorkingDisplayGetsNoMoreRecordsThanTheQueueHasRoomFor) {
-  DisplayStallGuard guard(200);
+  DisplayStallGuard guard;
   EXPECT_EQ(guard.RecordsAllowed(65535, 0, 1000), 65535u);
   EXPECT_EQ(guard.RecordsAllowed(12, 7, 1001), 12u);
   // Full, but the worker keeps taking: hold back however long it goes on.
@@ -28,7 +29,7 @@ TEST(DisplayStallGuard, AWorkingDisplayGetsNoMoreRecordsThanTheQueueHasRoomFor) 
 }
 
 TEST(DisplayStallGuard, AFullQueueWithNothingTakenForTheGracePeriodIsAStall) {
-  DisplayStallGuard guard(200);
+  DisplayStallGuard guard;
   EXPECT_EQ(guard.RecordsAllowed(0, 40, 1000), 0u);
   EXPECT_EQ(guard.RecordsAllowed(0, 40, 1199), 0u);
   EXPECT_FALSE(guard.Stalled());
@@ -48,20 +49,20 @@ TEST(DisplayStallGuard, AFullQueueWithNothingTakenForTheGracePeriodIsAStall) {
 }
 
 TEST(DisplayStallGuard, TheGracePeriodCountsFromTheLastProgressNotFromTheFirstFullPass) {
-  DisplayStallGuard guard(200);
+  DisplayStallGuard guard;
   guard.RecordsAllowed(0, 5, 1000);
   guard.RecordsAllowed(0, 6, 1150);  // the worker took one late in the period
   EXPECT_EQ(guard.RecordsAllowed(0, 6, 1300), 0u);
   EXPECT_EQ(guard.RecordsAllowed(0, 6, 1350), kWhole);
   // Room seen again counts as progress too.
-  DisplayStallGuard other(200);
+  DisplayStallGuard other;
   other.RecordsAllowed(0, 5, 1000);
   EXPECT_EQ(other.RecordsAllowed(3, 5, 1190), 3u);
   EXPECT_EQ(other.RecordsAllowed(0, 5, 1300), 0u);
 }
 
 TEST(DisplayStallGuard, ClockAndTakenCountWrapWithoutAFalseStall) {
-  DisplayStallGuard guard(200);
+  DisplayStallGuard guard;
   const std::uint32_t nearWrap = std::numeric_limits<std::uint32_t>::max() - 50;
   guard.RecordsAllowed(0, std::numeric_limits<std::uint32_t>::max(), nearWrap);
   EXPECT_EQ(guard.RecordsAllowed(0, 0, nearWrap + 100), 0u);  // taken wrapped to 0: progress

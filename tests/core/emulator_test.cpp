@@ -95,7 +95,7 @@ class Session {
 
   test::CapturedDevice captured;
   CharacterLcdEmulator emulator{&captured.Device(), 20, 2};
-  lcdsim::DisplayModel display;
+  lptlcd::sim::DisplayModel display;
   test::ChipOracle oracle;
 };
 

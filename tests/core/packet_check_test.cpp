@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "device/packet_check.h"
-#include "device/packet_capture.h"
 #include "device/usb_display_device.h"
+#include "tests/oracle/packet_check.h"
+#include "tools/packets/packet_capture.h"
 
 namespace lptlcd {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "capture/port_write_decoder.h"
-#include "capture/ring_records.h"
+#include "ring/ring_records.h"
 
 namespace lptlcd {
 namespace {

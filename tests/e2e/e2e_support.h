@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
 #include "common/lcd_types.h"
 #include "simulator_process.h"
+#include "tools/harness/child_process.h"
 
 namespace lptlcd::test {
 

@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "capture/port_write_decoder.h"
-#include "capture/port_write_ring.h"
 #include "common/win32_handles.h"
+#include "ring/port_write_ring.h"
 #include "tools/producer/flood_pattern.h"
 
 namespace lptlcd::test {

@@ -25,7 +25,7 @@ namespace {
 
 // Checks the cell at (column, row) pixel by pixel against the font.
 void ExpectCellShowsCharacter(const std::vector<std::string>& pixels, int column, int row, char ch) {
-  const lcdsim::FontColumns& font = lcdsim::FontCharacter(static_cast<std::uint8_t>(ch));
+  const lptlcd::sim::FontColumns& font = lptlcd::sim::FontCharacter(static_cast<std::uint8_t>(ch));
   for (int x = 0; x < 6; ++x) {
     for (int y = 0; y < 8; ++y) {
       const bool lit = x < 5 && y < 7 && (font[static_cast<std::size_t>(x)] >> y & 1);

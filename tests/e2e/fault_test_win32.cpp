@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "capture/capture_loop.h"
-#include "capture/port_write_ring.h"
 #include "common/win32_handles.h"
 #include "e2e_support.h"
+#include "ring/port_write_ring.h"
 #include "tools/producer/flood_pattern.h"
 
 namespace lptlcd::test {

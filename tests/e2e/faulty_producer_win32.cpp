@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/ring_objects.h"
-#include "capture/ring_records.h"
 #include "common/locks.h"
+#include "ring/ring_objects.h"
+#include "ring/ring_records.h"
 #include "tools/producer/lcd_script.h"
 
 namespace {

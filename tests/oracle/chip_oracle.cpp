@@ -8,8 +8,8 @@ namespace lptlcd::test {
 
 namespace {
 
-constexpr int kCellWidth = lcdsim::kCellWidth;
-constexpr int kCellHeight = lcdsim::kCellHeight;
+constexpr int kCellWidth = lptlcd::sim::kCellWidth;
+constexpr int kCellHeight = lptlcd::sim::kCellHeight;
 constexpr std::uint8_t kLastColumn = 0x27;  // of a line's 40 addresses
 
 std::string Where(int column, int line) {
@@ -52,8 +52,8 @@ bool ChipOracle::Comparable() const {
   return notCarriedOut.empty() && chip.DisplayOn() && !chip.CursorShown();
 }
 
-std::string ChipOracle::Difference(const lcdsim::DisplayModel& display) const {
-  for (int line = 0; line < lcdsim::kTextRows; ++line) {
+std::string ChipOracle::Difference(const lptlcd::sim::DisplayModel& display) const {
+  for (int line = 0; line < lptlcd::sim::kTextRows; ++line) {
     for (int column = 0; column < Hd44780Chip::kGlassColumns; ++column) {
       const int shown = display.CellCode(column, line);
       if (line >= Hd44780Chip::kGlassLines) {
@@ -104,14 +104,14 @@ std::string ChipOracle::GlassText() const {
 namespace lptlcd::test {
 
 std::vector<std::string> ChipOracle::GlassPixels() const {
-  std::vector<std::string> rows(lcdsim::kScreenHeight, std::string(lcdsim::kScreenWidth, '0'));
+  std::vector<std::string> rows(lptlcd::sim::kScreenHeight, std::string(lptlcd::sim::kScreenWidth, '0'));
   for (int line = 0; line < Hd44780Chip::kGlassLines; ++line) {
     for (int column = 0; column < Hd44780Chip::kGlassColumns; ++column) {
       const std::uint8_t code = chip.ShownCode(column, line);
       const Hd44780Chip::CharacterRows custom = chip.CustomRows(code);
-      const lcdsim::FontColumns& font = lcdsim::FontCharacter(code);
+      const lptlcd::sim::FontColumns& font = lptlcd::sim::FontCharacter(code);
       for (int y = 0; y < kCellHeight; ++y) {
-        for (int x = 0; x < lcdsim::kFontWidth; ++x) {
+        for (int x = 0; x < lptlcd::sim::kFontWidth; ++x) {
           const bool lit = Hd44780Chip::IsCustom(code)
                                ? (custom[static_cast<std::size_t>(y)] >> (4 - x) & 1) != 0
                                : (font[static_cast<std::size_t>(x)] >> y & 1) != 0;

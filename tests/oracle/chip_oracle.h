@@ -28,7 +28,7 @@ class ChipOracle {
   // Empty when the display's top two text rows show what the glass shows
   // (a custom character pixel for pixel, others by their code) and its other
   // rows are blank; otherwise the first difference.
-  std::string Difference(const lcdsim::DisplayModel& display) const;
+  std::string Difference(const lptlcd::sim::DisplayModel& display) const;
   // The glass as text, custom characters as '*', for failure messages.
   std::string GlassText() const;
   // The display's whole screen when it shows the glass, a string of '0' and

@@ -6,16 +6,14 @@
 
 #include <type_traits>
 
-#include "portio_api.h"
-#include "child_process.h"
 #include "tests/producer/decoded.h"
-#include "tests/producer/ring_view_win32.h"
+#include "tools/harness/child_process.h"
+#include "tools/harness/portio_api.h"
+#include "tools/harness/ring_view_win32.h"
 
 namespace lptlcd {
 namespace {
 
-using test::PortIoApi;
-using test::RingView;
 using Records = std::vector<PortWriteRecord>;
 using Commands = std::vector<LcdCommand>;
 
@@ -46,12 +44,12 @@ struct DllLoadedForTheTest {
 
 // Runs in a process of its own (see CMakeLists.txt): nobody holds the ring.
 TEST(PortIoFirstUse, CreatesTheRingAndKeepsWhatWasWrittenBeforeLptlcd) {
-  ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
+  ASSERT_TRUE(RingAbsent()) << "another process of this Wine prefix holds the ring";
   DllLoadedForTheTest dll("inpout32.dll");
   ASSERT_TRUE(dll.loaded);
   PortIoApi& api = dll.api;
   // Loading alone does nothing: the objects come with the first call.
-  EXPECT_TRUE(test::RingAbsent());
+  EXPECT_TRUE(RingAbsent());
   api.Out32(0x378, 0x41);
   api.Out32(0x37A, 0x04);
   api.Out32(0x37A, 0x05);
@@ -72,21 +70,21 @@ TEST(PortIoFirstUse, CreatesTheRingAndKeepsWhatWasWrittenBeforeLptlcd) {
 // Also alone in its process. A program that loads and frees the DLL again
 // and again must not pile up mappings and handles.
 TEST(PortIoFirstUse, FreeLibraryGivesTheRingBack) {
-  ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
+  ASSERT_TRUE(RingAbsent()) << "another process of this Wine prefix holds the ring";
   for (int round = 0; round < 2; ++round) {
     PortIoApi api;
     ASSERT_TRUE(api.Load("dlportio.dll"));
     api.WriteUchar(0x378, 0x41);
-    EXPECT_FALSE(test::RingAbsent());
+    EXPECT_FALSE(RingAbsent());
     ASSERT_TRUE(::FreeLibrary(api.module));
-    EXPECT_TRUE(test::RingAbsent()) << "round " << round;
+    EXPECT_TRUE(RingAbsent()) << "round " << round;
   }
 }
 
 // Also alone in its process. A ring that cannot be had is not tried again
 // on every write, but once it can be had, it is opened within a few seconds.
 TEST(PortIoFirstUse, ARingThatCannotBeHadIsTriedAgainAfterASecond) {
-  ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
+  ASSERT_TRUE(RingAbsent()) << "another process of this Wine prefix holds the ring";
   DllLoadedForTheTest dll("inpout32.dll");
   ASSERT_TRUE(dll.loaded);
   PortIoApi& api = dll.api;
@@ -304,7 +302,7 @@ Commands TextCommands(const std::string& text) {
 
 TEST_P(PortIoLegacyApp, ShowsTwoLinesAndACustomCharacter) {
   const LegacyCase& c = GetParam();
-  const auto r = test::RunChild(std::string("legacy_lcd_app.exe --dll ") + c.dll + " --api " + c.api +
+  const auto r = RunChild(std::string("legacy_lcd_app.exe --dll ") + c.dll + " --api " + c.api +
                                 " --line0 \"Hello, world\" --line1 \"Second line\"" +
                                 " --char 2 04,0e,1f,0e,04,00,00,1f --char-at 1 18");
   ASSERT_TRUE(r.finished);
@@ -342,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(AllNames, PortIoLegacyApp,
 
 // io.dll and WinIo, loaded by those names: the same DLL, its own port model.
 TEST_F(PortIo, IoDllWritesWiderValuesLowByteFirstAndWorksSingleBits) {
-  test::IoDllApi io;
+  IoDllApi io;
   ASSERT_TRUE(io.Load("io.dll"));
   EXPECT_EQ(io.IsDriverInstalled(), 1);
   io.PortWordOut(0x378, 0x3A41);
@@ -367,7 +365,7 @@ TEST_F(PortIo, IoDllWritesWiderValuesLowByteFirstAndWorksSingleBits) {
 }
 
 TEST_F(PortIo, WinIoPortValuesOfOneTwoAndFourBytes) {
-  test::WinIoApi winio;
+  WinIoApi winio;
   ASSERT_TRUE(winio.Load("WinIo32.dll"));
   EXPECT_TRUE(winio.InitializeWinIo());
   EXPECT_TRUE(winio.SetPortVal(0x378, 0x41, 1));
@@ -401,7 +399,7 @@ TEST_F(PortIo, WinIoPortValuesOfOneTwoAndFourBytes) {
 }
 
 TEST_F(PortIo, LegacyAppReportsAMissingDll) {
-  const auto r = test::RunChild("legacy_lcd_app.exe --dll no_such_port_driver.dll");
+  const auto r = RunChild("legacy_lcd_app.exe --dll no_such_port_driver.dll");
   ASSERT_TRUE(r.finished);
   EXPECT_EQ(r.exitCode, 1u);
   EXPECT_EQ(r.out.rfind("legacy_lcd_app: cannot load no_such_port_driver.dll", 0), 0u) << r.out;

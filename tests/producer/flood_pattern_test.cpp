@@ -68,6 +68,33 @@ TEST(FloodScreen, ShowsTheLastRowOfEachLine) {
   EXPECT_EQ(screen[1], line1);
 }
 
+// The screen as the program's decoder sees the records: Set DDRAM Address
+// and data bytes are all the stream uses after its initialisation.
+std::array<std::string, 2> DecodedScreen(Waveform waveform, std::size_t count) {
+  std::array<std::string, 2> screen{std::string(20, ' '), std::string(20, ' ')};
+  unsigned address = 0;
+  for (LcdCommand command : Decode(FloodRecords(waveform, count))) {
+    const auto byte = static_cast<std::uint8_t>(command & 0xFF);
+    if (command & kRegisterSelectData) {
+      if ((address & 0x3F) < 20) screen[(address >> 6) & 1][address & 0x3F] = static_cast<char>(byte);
+      address = (address + 1) & 0x7F;
+    } else if (byte & 0x80) {
+      address = byte & 0x7Fu;
+    }
+  }
+  return screen;
+}
+
+TEST(FloodScreen, CountsAByteOnceItsEnableEdgeIsIn) {
+  // Cut anywhere in a byte's waveform, either wiring.
+  for (Waveform waveform : {Waveform::kNormal, Waveform::kInverted}) {
+    for (std::size_t count : {0u, 5u, 23u, 24u, 25u, 26u, 27u, 113u, 114u, 115u, 4001u, 4002u}) {
+      EXPECT_EQ(FloodScreen(count, waveform), DecodedScreen(waveform, count))
+          << (waveform == Waveform::kNormal ? "normal, " : "inverted, ") << count << " records";
+    }
+  }
+}
+
 TEST(FloodScreen, LargeFloodWrapsThroughThePrintables) {
   // 200,000 records = 50,000 bytes: 6 init, then groups of 21 (address + 20).
   // 49,994 = 2380 * 21 + 14: 47,600 + 13 text bytes, the last row on line 0

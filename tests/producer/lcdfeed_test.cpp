@@ -3,21 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include "child_process.h"
 #include "decoded.h"
-#include "ring_view_win32.h"
+#include "ring/ring_producer.h"
+#include "tools/harness/child_process.h"
+#include "tools/harness/ring_view_win32.h"
 #include "tools/producer/flood_pattern.h"
-#include "portio/ring_producer.h"
 
 namespace lptlcd {
 namespace {
 
-using test::ChildResult;
 using test::Decode;
-using test::DrainingThread;
-using test::RingView;
-using test::RunChild;
-using test::WriteTempFile;
 using Records = std::vector<PortWriteRecord>;
 using Commands = std::vector<LcdCommand>;
 
@@ -37,7 +32,7 @@ Commands TextCommands(const std::string& text) {
 class LcdfeedTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
+    ASSERT_TRUE(RingAbsent()) << "another process of this Wine prefix holds the ring";
     // Keeps the objects alive between lcdfeed's runs, as lptlcd would.
     ASSERT_TRUE(keeper.Open()) << keeper.LastFailure().call;
     view = std::make_unique<RingView>();

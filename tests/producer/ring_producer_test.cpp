@@ -1,19 +1,17 @@
-#include "portio/ring_producer.h"
+#include "ring/ring_producer.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <numeric>
 
-#include "ring_view_win32.h"
 #include "threads.h"
+#include "tools/harness/ring_view_win32.h"
 
 namespace lptlcd {
 namespace {
 
-using test::DrainingThread;
 using test::MutexIsFree;
-using test::RingView;
 using Records = std::vector<PortWriteRecord>;
 
 Records Sequence(std::size_t n, PortWriteRecord first = 0) {
@@ -26,7 +24,7 @@ Records Sequence(std::size_t n, PortWriteRecord first = 0) {
 class RingProducerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(test::RingAbsent()) << "another process of this Wine prefix holds the ring";
+    ASSERT_TRUE(RingAbsent()) << "another process of this Wine prefix holds the ring";
   }
 
   // The producer under test, opened, and the program's side of its ring.
@@ -221,7 +219,7 @@ TEST_F(RingProducerTest, NothingHappensBeforeOpen) {
   const PortWriteRecord r = 0x7841;
   EXPECT_EQ(unopened.Append(&r, 1), 0u);
   EXPECT_FALSE(unopened.WaitDrained());
-  EXPECT_TRUE(test::RingAbsent());
+  EXPECT_TRUE(RingAbsent());
 }
 
 }  // namespace

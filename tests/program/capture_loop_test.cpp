@@ -14,9 +14,9 @@
 
 #include "capture/capture_loop.h"
 #include "capture/port_write_decoder.h"
-#include "capture/ring_records.h"
 #include "common/locks.h"
-#include "capture/ring_objects.h"
+#include "ring/ring_objects.h"
+#include "ring/ring_records.h"
 #include "win32_test_support.h"
 
 namespace lptlcd {

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "common/locks.h"
-#include "common/wait_until.h"
-#include "device/packet_capture.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "queue/command_queue.h"
 #include "queue/display_worker.h"
+#include "tools/harness/critical_section.h"
+#include "tools/harness/wait_until.h"
+#include "tools/packets/packet_capture.h"
 #include "win32_test_support.h"
 
 namespace lptlcd {
@@ -89,7 +89,7 @@ class WorkerFixture : public ::testing::Test {
 
   void StartWorker() {
     worker = std::make_unique<TestThread>([this] {
-      exit = RunDisplayWorkerLoop(*queue, emulator, kIdleFlushMilliseconds, &stop);
+      exit = RunDisplayWorkerLoop(*queue, emulator, &stop);
     });
   }
   void StopWorker() {
@@ -261,14 +261,14 @@ TEST_F(WorkerFixture, IdleWorkerFlushesRepeatedlyAndSendsNothing) {
 
 TEST_F(WorkerFixture, EndsWhenTheEventWaitFails) {
   queue->event.Reset();  // a wait on no handle fails
-  EXPECT_EQ(WorkerExit::kWaitFailed, RunDisplayWorkerLoop(*queue, emulator, kIdleFlushMilliseconds));
+  EXPECT_EQ(WorkerExit::kWaitFailed, RunDisplayWorkerLoop(*queue, emulator));
   EXPECT_TRUE(emulator.Steps().empty());
 }
 
 TEST_F(WorkerFixture, EndsWhenTheLockWaitFails) {
   Enqueue(*queue, 0x141);
   queue->lock.Reset();
-  EXPECT_EQ(WorkerExit::kWaitFailed, RunDisplayWorkerLoop(*queue, emulator, kIdleFlushMilliseconds));
+  EXPECT_EQ(WorkerExit::kWaitFailed, RunDisplayWorkerLoop(*queue, emulator));
   // The entry was not taken without the lock.
   EXPECT_TRUE(emulator.Steps().empty());
   EXPECT_EQ(1, Pending(*queue));

@@ -26,7 +26,7 @@ DWORD BytesWaiting(HANDLE pipe) {
 }
 
 TEST(ConsoleTest, TheLongestMessageWaitsWholeForItsFlushAndThenGoesOutAtOnce) {
-  UniqueKernelHandle reader, writer;
+  UniqueFileHandle reader, writer;
   ASSERT_TRUE(::CreatePipe(reader.Put(), writer.Put(), nullptr, 65536));
   const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(writer.Get()), _O_WRONLY | _O_BINARY);
   ASSERT_NE(descriptor, -1);

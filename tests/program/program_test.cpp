@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/port_write_ring.h"
-#include "capture/ring_records.h"
 #include "common/locks.h"
+#include "ring/port_write_ring.h"
+#include "ring/ring_records.h"
 #include "tools/displayhost/display_host.h"
 #include "win32_test_support.h"
 

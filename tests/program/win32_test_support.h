@@ -1,15 +1,15 @@
 #pragma once
-// Finding lptlcd.exe from the program's tests (threads and child processes:
-// tests/support).
+// Finding lptlcd.exe from the program's tests (threads: tests/support; child
+// processes: tools/harness).
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
 
-#include "child_process.h"
-#include "threads.h"
 #include "common/win32_handles.h"
+#include "threads.h"
+#include "tools/harness/child_process.h"
 
 namespace lptlcd::test {
 
@@ -21,8 +21,6 @@ std::string LptlcdProgramPath();
 namespace lptlcd {
 
 // The program's tests, which live in lptlcd, use these helpers unqualified.
-using test::ChildProcess;
-using test::kGenerousMs;
 using test::LptlcdProgramPath;
 using test::MutexIsFree;
 using test::RunOnThread;

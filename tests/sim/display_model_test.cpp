@@ -6,13 +6,8 @@
 
 #include "tests/sim/sim_test_util.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
-
-using lptlcd::test::Apply;
-using lptlcd::test::ColumnByte;
-using lptlcd::test::LitPixelCount;
-using lptlcd::test::WriteText;
 
 std::vector<int> Columns(const DisplayModel& model, int x, int row, int count) {
   std::vector<int> columns;
@@ -264,4 +259,4 @@ TEST(DisplayModel, SurvivesEveryCommandAndValue) {
 }
 
 }  // namespace
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

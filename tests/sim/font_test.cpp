@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 FontColumns Columns(int a, int b, int c, int d, int e) {
@@ -56,4 +56,4 @@ TEST(Font5x7, EveryCharacterIsSevenRowsHighAndDistinct) {
 }
 
 }  // namespace
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

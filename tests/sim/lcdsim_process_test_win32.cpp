@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "common/unique_dev_info.h"
+#include "common/win32_handles.h"
 #include "simulator_process.h"
+#include "tools/harness/child_process.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/lcdsim/packet_log.h"
 #include "tools/lcdsim/screen_output.h"
 
 namespace {
 
-using lptlcd::test::ReadWholeFile;
-using lptlcd::test::WaitFor;
+using lptlcd::ReadWholeFile;
+using lptlcd::WaitFor;
 
 const GUID kDisplayClass = {0x00873FDF, 0x61A8, 0x11D1, {0xAA, 0x5E, 0x00, 0xC0, 0x4F, 0xB1, 0x72, 0x8B}};
 constexpr DWORD kStartBoundMs = 60000;  // a cold Wine prefix is slow to start
@@ -63,7 +63,7 @@ bool CanOpen(const std::string& path) { return OpenReadWrite(path).IsValid(); }
 // Writes packets to the display's pipe as the device does: one WriteFile each.
 // A client that comes straight after another may find every pipe instance
 // still busy: it is given the time a restart takes.
-bool SendPackets(const std::string& pipePath, const std::vector<lcdsim::Packet>& packets) {
+bool SendPackets(const std::string& pipePath, const std::vector<lptlcd::sim::Packet>& packets) {
   lptlcd::UniqueFileHandle pipe;
   WaitFor(
       [&] {
@@ -73,9 +73,9 @@ bool SendPackets(const std::string& pipePath, const std::vector<lcdsim::Packet>&
       kBoundMs);
   if (!pipe) return false;
   bool ok = true;
-  for (const lcdsim::Packet& packet : packets) {
+  for (const lptlcd::sim::Packet& packet : packets) {
     DWORD written = 0;
-    ok = ok && WriteFile(pipe.Get(), packet.data(), lcdsim::kPacketSize, &written, nullptr) && written == 8;
+    ok = ok && WriteFile(pipe.Get(), packet.data(), lptlcd::sim::kPacketSize, &written, nullptr) && written == 8;
   }
   return ok;
 }
@@ -92,9 +92,9 @@ std::size_t LineCount(const std::string& text) {
   return count;
 }
 
-const std::vector<lcdsim::Packet> kFirstClient = {
+const std::vector<lptlcd::sim::Packet> kFirstClient = {
     {0x01, 0x01}, {0x01, 0x02}, {0x02, 0x06, 'l', 'c', 'd', 's', 'i', 'm'}, {0x04, 0x02, 0x7F, 0x41, 0x41, 0x41, 0x7F}};
-const std::vector<lcdsim::Packet> kSecondClient = {
+const std::vector<lptlcd::sim::Packet> kSecondClient = {
     {0x03, 0x06, 0x01}, {0x02, 0x03, 'o', 0x02, 'k'}, {0x7E}, {0x03, 0x78, 0x03}, {0x02, 0x01, 'X'}};
 
 TEST(LcdsimProcess, IsFoundLikeADisplayAndDrawsWhatTwoClientsSend) {
@@ -128,17 +128,17 @@ TEST(LcdsimProcess, IsFoundLikeADisplayAndDrawsWhatTwoClientsSend) {
   ASSERT_TRUE(sim.RequestStop());
   ASSERT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
 
-  lcdsim::DisplayModel expected;
+  lptlcd::sim::DisplayModel expected;
   std::string expectedLog;
   for (const auto* client : {&kFirstClient, &kSecondClient}) {
-    for (const lcdsim::Packet& packet : *client) {
+    for (const lptlcd::sim::Packet& packet : *client) {
       expected.ApplyPacket(packet.data());
-      expectedLog += lcdsim::FormatPacketLine(packet.data()) + "\n";
+      expectedLog += lptlcd::sim::FormatPacketLine(packet.data()) + "\n";
     }
   }
   EXPECT_EQ(ReadWholeFile(sim.File("packets.log")), expectedLog);
   EXPECT_EQ(ReadWholeFile(sim.File("screen.txt")), expectedText);
-  EXPECT_EQ(ReadWholeFile(sim.File("screen.pbm")), lcdsim::FormatPbm(expected));
+  EXPECT_EQ(ReadWholeFile(sim.File("screen.pbm")), lptlcd::sim::FormatPbm(expected));
   const std::string output = sim.Output();
   EXPECT_NE(output.find("lcdsim: display A (unopenable) at " + paths[0]), std::string::npos) << output;
   EXPECT_NE(output.find("lcdsim: unknown packet ignored: 7e 00 00 00 00 00 00 00"), std::string::npos) << output;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 SimOptions ParseSim(const std::vector<std::string>& args) {
@@ -125,4 +125,4 @@ TEST(ViewOptions, NeedsExactlyOneLog) {
 }
 
 }  // namespace
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 TEST(PacketLog, FormatsLowerCaseHexWithSingleSpaces) {
@@ -93,4 +93,4 @@ TEST(PacketLog, WriterThatCannotOpenReportsIt) {
 }
 
 }  // namespace
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

@@ -14,11 +14,8 @@
 
 #include "tests/sim/sim_test_util.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
-
-using lptlcd::test::Apply;
-using lptlcd::test::WriteText;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -148,4 +145,4 @@ TEST(ScreenOutput, WriteFileWholeReplacesAnExistingFile) {
 }
 
 }  // namespace
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

@@ -8,9 +8,7 @@
 
 #include "tools/lcdsim/display_model.h"
 
-namespace lptlcd::test {
-
-using namespace lcdsim;
+namespace lptlcd::sim {
 
 inline PacketEffect Apply(DisplayModel& model, std::initializer_list<int> bytes) {
   std::uint8_t packet[kPacketSize] = {};
@@ -48,4 +46,4 @@ inline int LitPixelCount(const DisplayModel& model) {
   return count;
 }
 
-}  // namespace lptlcd::test
+}  // namespace lptlcd::sim

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "tools/harness/child_process.h"
 
 namespace lptlcd::test {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "common/locks.h"
-#include "device/display_packet.h"
 #include "common/win32_handles.h"
+#include "device/display_packet.h"
+#include "tools/harness/critical_section.h"
 
 namespace lptlcd {
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "common/wait_until.h"
 #include "tools/displayhost/display_host.h"
+#include "tools/harness/wait_until.h"
 
 namespace lptlcd {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "capture/ring_records.h"
-#include "portio/ring_producer.h"
+#include "ring/ring_producer.h"
+#include "ring/ring_records.h"
 #include "tools/producer/flood_pattern.h"
 #include "tools/producer/lcd_script.h"
 #include "tools/producer/lcd_waveform.h"

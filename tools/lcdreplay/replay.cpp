@@ -1,9 +1,9 @@
 #include "tools/lcdreplay/replay.h"
 
 #include "capture/port_write_decoder.h"
-#include "device/packet_capture.h"
-#include "device/packet_text.h"
 #include "emulator/character_lcd_emulator.h"
+#include "tools/packets/packet_capture.h"
+#include "tools/packets/packet_text.h"
 #include "tools/producer/record_file.h"
 
 namespace lptlcd {

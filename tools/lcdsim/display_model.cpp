@@ -5,7 +5,7 @@
 
 #include "tools/lcdsim/font5x7.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 // The packets' command codes, as the display device sends them.
@@ -164,4 +164,4 @@ void DisplayModel::RecordCell(int x, int row, std::uint8_t code) {
   }
 }
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

@@ -9,7 +9,7 @@
 
 #include "device/display_packet.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 
 using lptlcd::kPacketSize;
 constexpr int kScreenWidth = lptlcd::kDisplayWidth;
@@ -80,4 +80,4 @@ class DisplayModel {
   std::uint64_t ignoredCount = 0;
 };
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

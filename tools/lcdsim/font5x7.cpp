@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 struct CharacterPicture {
@@ -156,4 +156,4 @@ bool FontHasCharacter(std::uint8_t code) { return Table().present[code]; }
 
 const FontColumns& FontCharacter(std::uint8_t code) { return Table().characters[code]; }
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

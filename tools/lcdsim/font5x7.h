@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-namespace lcdsim {
+namespace lptlcd::sim {
 
 constexpr int kFontWidth = 5;
 constexpr int kFontHeight = 7;
@@ -20,4 +20,4 @@ bool FontHasCharacter(std::uint8_t code);
 // display shows for a character it does not know.
 const FontColumns& FontCharacter(std::uint8_t code);
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "common/locks.h"
 #include "common/win32_handles.h"
 #include "tools/displayhost/display_host.h"
+#include "tools/harness/critical_section.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/lcdsim/options.h"
 #include "tools/lcdsim/packet_log.h"
@@ -60,7 +60,7 @@ class Simulator {
   // On the pipe server's thread.
   void OnPacket(const std::uint8_t* packet) {
     WhilePaused();
-    lcdsim::PacketEffect effect = lcdsim::PacketEffect::kUnknown;
+    lptlcd::sim::PacketEffect effect = lptlcd::sim::PacketEffect::kUnknown;
     bool reportLogFailure = false;
     {
       const auto held = lock.Hold();
@@ -70,9 +70,9 @@ class Simulator {
       if (reportLogFailure) logFailureReported = true;
     }
 
-    if (effect == lcdsim::PacketEffect::kUnknown || effect == lcdsim::PacketEffect::kRejected) {
-      std::printf("lcdsim: %s packet ignored: %s\n", lcdsim::PacketEffectName(effect),
-                  lcdsim::FormatPacketLine(packet).c_str());
+    if (effect == lptlcd::sim::PacketEffect::kUnknown || effect == lptlcd::sim::PacketEffect::kRejected) {
+      std::printf("lcdsim: %s packet ignored: %s\n", lptlcd::sim::PacketEffectName(effect),
+                  lptlcd::sim::FormatPacketLine(packet).c_str());
       std::fflush(stdout);
     }
     if (reportLogFailure) Say("lcdsim: writing the packet log failed; the log is incomplete\n");
@@ -80,7 +80,7 @@ class Simulator {
   }
 
   // A copy, so that drawing and file writing happen outside the lock.
-  lcdsim::DisplayModel Snapshot() {
+  lptlcd::sim::DisplayModel Snapshot() {
     const auto held = lock.Hold();
     return model;
   }
@@ -101,20 +101,20 @@ class Simulator {
   HANDLE pauseEvent = nullptr;
   lptlcd::CriticalSection lock;
   lptlcd::UniqueKernelHandle packetEvent;
-  lcdsim::DisplayModel model;
-  lcdsim::PacketLogWriter log;
+  lptlcd::sim::DisplayModel model;
+  lptlcd::sim::PacketLogWriter log;
   bool logFailureReported = false;
 };
 
-void ShowScreen(const lcdsim::DisplayModel& model, const lcdsim::OutputOptions& output) {
+void ShowScreen(const lptlcd::sim::DisplayModel& model, const lptlcd::sim::OutputOptions& output) {
   std::string text = "lcdsim: screen after " + std::to_string(model.PacketCount()) + " packets\n";
-  text += lcdsim::RenderScreen(model, output);
+  text += lptlcd::sim::RenderScreen(model, output);
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }
 
 // Everything that runs between "ready" and the stop.
-void RunUntilStopped(Simulator& simulator, const lcdsim::SimOptions& options) {
+void RunUntilStopped(Simulator& simulator, const lptlcd::sim::SimOptions& options) {
   const ULONGLONG deadline = options.seconds > 0 ? GetTickCount64() + 1000ull * static_cast<ULONGLONG>(options.seconds)
                                                  : 0;
   bool changed = false;
@@ -138,9 +138,9 @@ void RunUntilStopped(Simulator& simulator, const lcdsim::SimOptions& options) {
     if (!changed) continue;  // the deadline check comes round again
     changed = false;
     if (!options.show && !options.filesOnIdle) continue;
-    const lcdsim::DisplayModel model = simulator.Snapshot();
+    const lptlcd::sim::DisplayModel model = simulator.Snapshot();
     std::string error;
-    if (options.filesOnIdle && !lcdsim::WriteScreenFiles(model, options.output, error)) {
+    if (options.filesOnIdle && !lptlcd::sim::WriteScreenFiles(model, options.output, error)) {
       // Often only a reader that had the file open at that moment (Windows
       // refuses to replace a file in use): try again at the next idle
       // moment, or the files would show a stale screen until the next packet.
@@ -154,7 +154,7 @@ void RunUntilStopped(Simulator& simulator, const lcdsim::SimOptions& options) {
   }
 }
 
-int Run(const lcdsim::SimOptions& options) {
+int Run(const lptlcd::sim::SimOptions& options) {
   Simulator simulator;
   lptlcd::UniqueKernelHandle pauseEvent;
   if (!options.pauseEvent.empty()) {
@@ -173,7 +173,7 @@ int Run(const lcdsim::SimOptions& options) {
   // Destroyed in reverse order on every way out: the pipe goes first, then
   // the registrations, so nothing is left in the prefix.
   std::vector<std::unique_ptr<lptlcd::DisplayRegistration>> registrations;
-  for (const lcdsim::DisplaySpec& display : options.displays) {
+  for (const lptlcd::sim::DisplaySpec& display : options.displays) {
     const auto kind = display.openable ? lptlcd::DisplayRegistration::Kind::kOpenable
                                        : lptlcd::DisplayRegistration::Kind::kUnopenable;
     registrations.push_back(std::make_unique<lptlcd::DisplayRegistration>(display.id, kind));
@@ -203,13 +203,13 @@ int Run(const lcdsim::SimOptions& options) {
   // However the run ended, a paused reader must let go for the server to stop.
   SetEvent(g_stopEvent.Get());
   server.Stop();
-  const lcdsim::DisplayModel model = simulator.Snapshot();
+  const lptlcd::sim::DisplayModel model = simulator.Snapshot();
   std::string error;
   // A reader that has a file open makes the replacing fail for that moment.
   bool written = false;
   for (int attempt = 0; attempt < 5 && !written; ++attempt) {
     if (attempt > 0) Sleep(20);
-    written = lcdsim::WriteScreenFiles(model, options.output, error);
+    written = lptlcd::sim::WriteScreenFiles(model, options.output, error);
   }
   if (!written) Say("lcdsim: %s\n", error);
   if (options.showFinal) ShowScreen(model, options.output);
@@ -225,14 +225,14 @@ int Run(const lcdsim::SimOptions& options) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  lcdsim::SimOptions options;
+  lptlcd::sim::SimOptions options;
   std::string error;
-  if (!lcdsim::ParseSimOptions(args, options, error)) {
-    std::fprintf(stderr, "lcdsim: %s\n%s", error.c_str(), lcdsim::SimUsage());
+  if (!lptlcd::sim::ParseSimOptions(args, options, error)) {
+    std::fprintf(stderr, "lcdsim: %s\n%s", error.c_str(), lptlcd::sim::SimUsage());
     return kExitUsage;
   }
   if (options.help) {
-    std::fputs(lcdsim::SimUsage(), stdout);
+    std::fputs(lptlcd::sim::SimUsage(), stdout);
     return 0;
   }
 
@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
     Say("lcdsim: cannot create the stop event %s\n", options.stopEvent);
     return kExitFailure;
   }
-  if (options.show || options.showFinal) lcdsim::PrepareConsoleForUtf8();
+  if (options.show || options.showFinal) lptlcd::sim::PrepareConsoleForUtf8();
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 
   const int status = Run(options);

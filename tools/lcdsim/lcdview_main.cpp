@@ -21,27 +21,27 @@ constexpr int kExitBadInput = 2;
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  lcdsim::ViewOptions options;
+  lptlcd::sim::ViewOptions options;
   std::string error;
-  if (!lcdsim::ParseViewOptions(args, options, error)) {
-    std::fprintf(stderr, "lcdview: %s\n%s", error.c_str(), lcdsim::ViewUsage());
+  if (!lptlcd::sim::ParseViewOptions(args, options, error)) {
+    std::fprintf(stderr, "lcdview: %s\n%s", error.c_str(), lptlcd::sim::ViewUsage());
     return kExitBadInput;
   }
   if (options.help) {
-    std::fputs(lcdsim::ViewUsage(), stdout);
+    std::fputs(lptlcd::sim::ViewUsage(), stdout);
     return 0;
   }
 
-  lcdsim::PacketLog log;
+  lptlcd::sim::PacketLog log;
   if (options.logPath == "-") {
-    log = lcdsim::ReadPacketLog(std::cin);
+    log = lptlcd::sim::ReadPacketLog(std::cin);
   } else {
     std::ifstream file(options.logPath, std::ios::binary);
     if (!file) {
       std::fprintf(stderr, "lcdview: cannot read %s\n", options.logPath.c_str());
       return kExitIoError;
     }
-    log = lcdsim::ReadPacketLog(file);
+    log = lptlcd::sim::ReadPacketLog(file);
   }
   if (log.badLine != 0) {
     // Nothing is drawn from a log that is known to be damaged: half a
@@ -50,22 +50,22 @@ int main(int argc, char** argv) {
     return kExitBadInput;
   }
 
-  lcdsim::DisplayModel model;
+  lptlcd::sim::DisplayModel model;
   for (std::size_t i = 0; i < log.packets.size(); ++i) {
-    const lcdsim::PacketEffect effect = model.ApplyPacket(log.packets[i].data());
-    if (effect == lcdsim::PacketEffect::kUnknown || effect == lcdsim::PacketEffect::kRejected) {
+    const lptlcd::sim::PacketEffect effect = model.ApplyPacket(log.packets[i].data());
+    if (effect == lptlcd::sim::PacketEffect::kUnknown || effect == lptlcd::sim::PacketEffect::kRejected) {
       std::fprintf(stderr, "lcdview: line %d: %s packet ignored: %s\n", log.lineNumbers[i],
-                   lcdsim::PacketEffectName(effect), lcdsim::FormatPacketLine(log.packets[i].data()).c_str());
+                   lptlcd::sim::PacketEffectName(effect), lptlcd::sim::FormatPacketLine(log.packets[i].data()).c_str());
     }
   }
 
-  if (!lcdsim::WriteScreenFiles(model, options.output, error)) {
+  if (!lptlcd::sim::WriteScreenFiles(model, options.output, error)) {
     std::fprintf(stderr, "lcdview: %s\n", error.c_str());
     return kExitIoError;
   }
   if (options.show) {
-    lcdsim::PrepareConsoleForUtf8();
-    const std::string screen = lcdsim::RenderScreen(model, options.output);
+    lptlcd::sim::PrepareConsoleForUtf8();
+    const std::string screen = lptlcd::sim::RenderScreen(model, options.output);
     std::fwrite(screen.data(), 1, screen.size(), stdout);
     std::fflush(stdout);
   }

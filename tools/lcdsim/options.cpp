@@ -4,7 +4,7 @@
 
 #include "tools/lcdsim/screen_output.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 // A strict decimal: no sign, no blanks, no trailing text, at most max.
@@ -240,4 +240,4 @@ bool WriteScreenFiles(const DisplayModel& model, const OutputOptions& output, st
   return true;
 }
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

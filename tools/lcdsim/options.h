@@ -7,7 +7,7 @@
 
 #include "tools/lcdsim/display_model.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 
 // The screen files both programs can write.
 struct OutputOptions {
@@ -59,4 +59,4 @@ std::string RenderScreen(const DisplayModel& model, const OutputOptions& output)
 // in error.
 bool WriteScreenFiles(const DisplayModel& model, const OutputOptions& output, std::string& error);
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

@@ -2,9 +2,9 @@
 
 #include <cstddef>
 
-#include "device/packet_text.h"
+#include "tools/packets/packet_text.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -110,4 +110,4 @@ void PacketLogWriter::Close() {
   file = nullptr;
 }
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

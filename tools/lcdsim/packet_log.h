@@ -13,7 +13,7 @@
 
 #include "tools/lcdsim/display_model.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 
 using Packet = std::array<std::uint8_t, kPacketSize>;
 
@@ -63,4 +63,4 @@ class PacketLogWriter {
   std::FILE* file = nullptr;
 };
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

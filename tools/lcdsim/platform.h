@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace lcdsim {
+namespace lptlcd::sim {
 
 // Renames from over to, replacing to if it exists; false on failure.
 bool MoveFileOver(const std::string& from, const std::string& to);
@@ -11,4 +11,4 @@ bool MoveFileOver(const std::string& from, const std::string& to);
 // Lets the terminal show the UTF-8 block characters of the screen view.
 void PrepareConsoleForUtf8();
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

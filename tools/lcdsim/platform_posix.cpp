@@ -2,7 +2,7 @@
 
 #include "tools/lcdsim/platform.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 
 bool MoveFileOver(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
@@ -10,4 +10,4 @@ bool MoveFileOver(const std::string& from, const std::string& to) {
 
 void PrepareConsoleForUtf8() {}
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

@@ -2,7 +2,7 @@
 
 #include "tools/lcdsim/platform.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 
 // The C runtime's rename refuses an existing target on Windows.
 bool MoveFileOver(const std::string& from, const std::string& to) {
@@ -11,4 +11,4 @@ bool MoveFileOver(const std::string& from, const std::string& to) {
 
 void PrepareConsoleForUtf8() { SetConsoleOutputCP(CP_UTF8); }
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

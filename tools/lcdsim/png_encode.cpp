@@ -8,7 +8,7 @@
 
 #include "tools/lcdsim/screen_output.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 void AppendBytes(void* context, void* data, int size) {
@@ -46,4 +46,4 @@ std::vector<std::uint8_t> EncodePng(const DisplayModel& model, int scale) {
   return png;
 }
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

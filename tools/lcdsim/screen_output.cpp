@@ -6,7 +6,7 @@
 
 #include "tools/lcdsim/platform.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 namespace {
 
 // UTF-8 of the box-drawing and block characters.
@@ -114,4 +114,4 @@ bool WriteFileWhole(const std::string& path, const std::vector<std::uint8_t>& by
   return WriteBytes(path, bytes.data(), bytes.size());
 }
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

@@ -8,7 +8,7 @@
 
 #include "tools/lcdsim/display_model.h"
 
-namespace lcdsim {
+namespace lptlcd::sim {
 
 // The screen framed, two pixel rows a line with the half-block characters
 // U+2580/U+2584/U+2588 (UTF-8): 124 columns by 18 lines, each line ending in
@@ -50,4 +50,4 @@ std::vector<std::uint8_t> EncodePng(const DisplayModel& model, int scale);
 bool WriteFileWhole(const std::string& path, const std::string& bytes);
 bool WriteFileWhole(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-}  // namespace lcdsim
+}  // namespace lptlcd::sim

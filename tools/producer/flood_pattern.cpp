@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "capture/port_write_decoder.h"
-
 namespace lptlcd {
 
 namespace {
@@ -11,17 +9,24 @@ constexpr unsigned kPrintableFirst = 0x20;
 constexpr unsigned kPrintableCount = 95;
 }  // namespace
 
-void FloodPattern::WriteNextByte() {
+FloodPattern::TextByte FloodPattern::WriteNextByte() {
   if (!initWritten) {
     writer.Init();
     initWritten = true;
-    return;
+    return TextByte();
   }
-  if (textBytes % kFloodLineLength == 0) {
-    writer.MoveTo(static_cast<unsigned>((textBytes / kFloodLineLength) % 2), 0);
+  const auto line = static_cast<unsigned>((textBytes / kFloodLineLength) % 2);
+  const auto column = static_cast<unsigned>(textBytes % kFloodLineLength);
+  if (column == 0 && !movedToLine) {
+    writer.MoveTo(line, 0);
+    movedToLine = true;
+    return TextByte();
   }
-  writer.Data(static_cast<std::uint8_t>(kPrintableFirst + textBytes % kPrintableCount));
+  const auto character = static_cast<char>(kPrintableFirst + textBytes % kPrintableCount);
+  writer.Data(static_cast<std::uint8_t>(character));
   ++textBytes;
+  movedToLine = false;
+  return TextByte{true, line, column, character};
 }
 
 void FloodPattern::Next(std::size_t count, std::vector<PortWriteRecord>& out) {
@@ -40,32 +45,16 @@ void FloodPattern::Next(std::size_t count, std::vector<PortWriteRecord>& out) {
 }
 
 std::array<std::string, 2> FloodScreen(std::uint64_t recordCount, Waveform waveform) {
-  // Only Set DDRAM Address and data bytes matter to the screen here; the
-  // rest of the instruction set the stream never uses after init.
   std::array<std::string, 2> screen{std::string(kFloodLineLength, ' '),
                                     std::string(kFloodLineLength, ' ')};
-  unsigned address = 0;
-  PortWriteDecoder decoder([&](LcdCommand command) {
-    const auto byte = static_cast<std::uint8_t>(command & 0xFF);
-    if (command & kRegisterSelectData) {
-      const unsigned line = (address >> 6) & 1;
-      const unsigned column = address & 0x3F;
-      if (column < kFloodLineLength) screen[line][column] = static_cast<char>(byte);
-      address = (address + 1) & 0x7F;
-    } else if (byte & hd44780::kSetDdramAddress) {
-      address = byte & 0x7Fu;
-    }
-  });
   FloodPattern pattern(waveform);
-  std::vector<PortWriteRecord> chunk;
-  while (recordCount > 0) {
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(recordCount, 65536));
-    chunk.clear();
-    pattern.Next(n, chunk);
-    for (PortWriteRecord r : chunk) decoder.Decode(r);
-    recordCount -= n;
+  std::uint64_t before = 0;  // records of the bytes already looked at
+  for (;;) {
+    const FloodPattern::TextByte next = pattern.WriteNextByte();
+    if (before + pattern.writer.LastByteTakesEffectAfter() > recordCount) return screen;
+    before += pattern.writer.TakeRecords().size();
+    if (next.isText) screen[next.line][next.column] = next.character;
   }
-  return screen;
 }
 
 }  // namespace lptlcd

@@ -29,18 +29,28 @@ class FloodPattern {
   void Next(std::size_t count, std::vector<PortWriteRecord>& out);
 
  private:
-  void WriteNextByte();
+  friend std::array<std::string, 2> FloodScreen(std::uint64_t recordCount, Waveform waveform);
+
+  // Where a text byte lands on the 20x2 screen, and what it is.
+  struct TextByte {
+    bool isText = false;  // false for the initialisation and address bytes
+    unsigned line = 0;
+    unsigned column = 0;
+    char character = ' ';
+  };
+  TextByte WriteNextByte();
 
   LcdRecordWriter writer;
   bool initWritten = false;
   std::uint64_t textBytes = 0;
+  bool movedToLine = false;  // the address of the next text byte's line is written
   std::vector<PortWriteRecord> spare;  // written but not yet handed out
   std::size_t spareAt = 0;
 };
 
 // What the 20x2 screen shows once the first `recordCount` records of the
-// stream have been executed, worked out by decoding them like the program
-// does. Cells never written read as spaces.
+// stream have been executed: every text byte whose enable edge is among
+// them, at its place. Cells never written read as spaces.
 std::array<std::string, 2> FloodScreen(std::uint64_t recordCount, Waveform waveform);
 
 }  // namespace lptlcd

@@ -28,6 +28,7 @@ void LcdRecordWriter::Byte(bool isData, std::uint8_t value) {
     records.push_back(MakeRecord(kDataRegisterSelector, value));
     records.push_back(MakeRecord(kControlRegisterSelector, rs));
     records.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(rs | kEnableBit)));
+    lastByteEdge = records.size();
     records.push_back(MakeRecord(kControlRegisterSelector, rs));
     return;
   }
@@ -42,6 +43,7 @@ void LcdRecordWriter::Byte(bool isData, std::uint8_t value) {
   records.push_back(MakeRecord(kDataRegisterSelector, value));
   records.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(atRest & ~kEnableBit)));
   records.push_back(MakeRecord(kControlRegisterSelector, atRest));
+  lastByteEdge = records.size();
   restKnown = true;
   rest = atRest;
 }
@@ -80,6 +82,7 @@ bool LcdRecordWriter::DefineChar(unsigned code, const std::uint8_t (&rows)[hd447
 }
 
 std::vector<PortWriteRecord> LcdRecordWriter::TakeRecords() {
+  lastByteEdge = 0;
   return std::exchange(records, {});
 }
 

@@ -49,6 +49,9 @@ class LcdRecordWriter {
   bool DefineChar(unsigned code, const std::uint8_t (&rows)[hd44780::kGlyphRows]);
 
   const std::vector<PortWriteRecord>& Records() const { return records; }
+  // How many of Records() a reader must have seen for the last byte to take
+  // effect: those up to the write that raises its enable line.
+  std::size_t LastByteTakesEffectAfter() const { return lastByteEdge; }
   // Hands over what was written so far; the waveform's state carries on.
   std::vector<PortWriteRecord> TakeRecords();
 
@@ -57,6 +60,7 @@ class LcdRecordWriter {
 
   Waveform waveform;
   std::vector<PortWriteRecord> records;
+  std::size_t lastByteEdge = 0;
   // Inverted waveform: the control value left at rest by the last byte, so a
   // change of register select can be set up before the next pulse.
   bool restKnown = false;

@@ -1,7 +1,6 @@
-#include "capture/object_security.h"
+#include "ring/object_security.h"
 
 #include "common/function_lookup.h"
-#include "common/win32_handles.h"
 
 namespace lptlcd {
 
@@ -57,7 +56,7 @@ SameUserSecurity::SameUserSecurity() {
   if (!tokenInformation(token.Get(), TokenUser, &info, sizeof info, &length)) return;
   char* sidText = nullptr;
   if (!sidToString(info.user.User.Sid, &sidText)) return;
-  const UniqueHandle<LocalMemoryTraits> sidOwner(sidText);
+  const UniqueLocalMemory sidOwner(sidText);
 
   // Windows XP knows no mandatory labels and refuses the SDDL that names one.
   for (const bool withLabel : {true, false}) {

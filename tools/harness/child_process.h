@@ -1,6 +1,7 @@
 #pragma once
-// Test support for running the project's programs as child processes under
-// Wine, with their output read back, and for waiting on what they produce.
+// Running the project's programs as child processes under Wine, with their
+// output read back, and waiting on what they produce: for the tests and the
+// measuring tools.
 
 #include <windows.h>
 
@@ -8,10 +9,10 @@
 #include <functional>
 #include <string>
 
-#include "common/locks.h"
 #include "common/win32_handles.h"
+#include "tools/harness/critical_section.h"
 
-namespace lptlcd::test {
+namespace lptlcd {
 
 // Generous upper bound for anything the tests wait for; never a timing claim.
 constexpr DWORD kGenerousMs = 20000;
@@ -83,4 +84,4 @@ struct ChildResult {
 ChildResult RunChild(const std::string& commandLine, const std::string& input = {},
                      DWORD timeoutMs = 90000);
 
-}  // namespace lptlcd::test
+}  // namespace lptlcd

@@ -1,4 +1,4 @@
-#include "capture/ring_records.h"
+#include "ring/ring_records.h"
 
 namespace lptlcd {
 

@@ -13,12 +13,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "common/locks.h"
 #include "common/win32_handles.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
 #include "queue/command_queue.h"
 #include "queue/display_worker.h"
+#include "tools/harness/critical_section.h"
 
 namespace {
 
@@ -64,8 +64,7 @@ struct Worker {
 
 DWORD WINAPI RunWorker(void* argument) {
   auto* worker = static_cast<Worker*>(argument);
-  lptlcd::RunDisplayWorkerLoop(*worker->queue, *worker->emulator, lptlcd::kIdleFlushMilliseconds,
-                               &worker->stop);
+  lptlcd::RunDisplayWorkerLoop(*worker->queue, *worker->emulator, &worker->stop);
   return 0;
 }
 

@@ -1,9 +1,9 @@
-#include "portio/ring_producer.h"
+#include "ring/ring_producer.h"
 
 #include <utility>
 
-#include "capture/ring_records.h"
 #include "common/locks.h"
+#include "ring/ring_records.h"
 
 namespace lptlcd {
 

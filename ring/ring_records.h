@@ -6,8 +6,8 @@
 
 #include <cstddef>
 
-#include "capture/port_write_ring.h"
 #include "common/lcd_types.h"
+#include "ring/port_write_ring.h"
 
 namespace lptlcd {
 

@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "portio_api.h"
-#include "tests/producer/ring_view_win32.h"
+#include "tools/harness/portio_api.h"
+#include "tools/harness/ring_view_win32.h"
 
 namespace {
 
+using lptlcd::DrainingThread;
+using lptlcd::PortIoApi;
 using lptlcd::PortWriteRecord;
-using lptlcd::test::DrainingThread;
-using lptlcd::test::PortIoApi;
-using lptlcd::test::RingView;
+using lptlcd::RingView;
 
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
   LARGE_INTEGER frequency;

@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace lptlcd::test {
+namespace lptlcd {
 
 template <typename Fn>
 Fn Lookup(HMODULE module, const char* name) {
@@ -119,4 +119,4 @@ struct WinIoApi {
   }
 };
 
-}  // namespace lptlcd::test
+}  // namespace lptlcd

@@ -1,7 +1,8 @@
 #pragma once
-// A write end for the display device whose bytes can be read back: tests use it
-// to see the exact packets, and lcdreplay to print them. On Windows it is an
-// anonymous pipe, so the device's real WriteFile path is the one exercised.
+// A write end for the display device whose bytes can be read back: the tests
+// and the fuzz target use it to see the exact packets, lcdreplay and the
+// measuring tools to print or count them. On Windows it is an anonymous
+// pipe, so the device's real WriteFile path is the one exercised.
 
 #include <cstdint>
 #include <memory>

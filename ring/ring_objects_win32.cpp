@@ -1,6 +1,6 @@
-#include "capture/ring_objects.h"
+#include "ring/ring_objects.h"
 
-#include "capture/object_security.h"
+#include "ring/object_security.h"
 
 namespace lptlcd {
 
@@ -11,47 +11,57 @@ bool Failed(RingObjectsFailure* failure, const char* call, const char* object) {
   return false;
 }
 
+// What a create-or-open got: the handle (null when neither worked), whether
+// the object was there before, and whether it was opened with only the
+// rights the ring needs.
+struct Obtained {
+  HANDLE handle = nullptr;
+  bool existed = false;
+  bool limited = false;
+};
+
 // An object that exists with a descriptor refusing this process all access
 // (CreateXxx asks for all of it) can still be opened for what the ring
 // needs: to wait on and release the mutex, to wait on and set the event,
-// and to map the section for reading and writing.
+// and to map the section for reading and writing. On failure the thread's
+// last error is the failed call's.
 template <typename Create, typename Open>
-HANDLE CreateOrOpen(Create create, Open open, bool& limited) {
-  const HANDLE created = create();
-  if (created != nullptr || ::GetLastError() != ERROR_ACCESS_DENIED) return created;
-  const HANDLE opened = open();
-  if (opened != nullptr) {
-    limited = true;
-    // An object that was opened already existed.
-    ::SetLastError(ERROR_ALREADY_EXISTS);
+Obtained CreateOrOpen(Create create, Open open) {
+  Obtained got;
+  got.handle = create();
+  if (got.handle != nullptr) {
+    got.existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
+    return got;
   }
-  return opened;
+  if (::GetLastError() != ERROR_ACCESS_DENIED) return got;
+  got.handle = open();
+  got.existed = got.limited = got.handle != nullptr;
+  return got;
 }
 
 // The event, the section and its view, once the mutex is there.
 bool OpenEventAndSection(RingObjects& objects, const RingObjectNames& names,
                          SECURITY_ATTRIBUTES* security, RingObjectsFailure* failure) {
-  objects.event.Reset(CreateOrOpen(
+  const Obtained event = CreateOrOpen(
       [&] { return ::CreateEventA(security, FALSE, FALSE, names.event); },
-      [&] { return ::OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, names.event); },
-      objects.limitedAccess));
+      [&] { return ::OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, names.event); });
+  objects.event.Reset(event.handle);
   if (!objects.event) return Failed(failure, "CreateEventA", names.event);
-  bool sectionLimited = false;
-  objects.section.Reset(CreateOrOpen(
+  const Obtained section = CreateOrOpen(
       [&] {
         return ::CreateFileMappingA(INVALID_HANDLE_VALUE, security, PAGE_READWRITE, 0,
                                     static_cast<DWORD>(kRingSectionBytes), names.section);
       },
-      [&] { return ::OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, names.section); },
-      sectionLimited));
+      [&] { return ::OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, names.section); });
+  objects.section.Reset(section.handle);
   if (!objects.section) return Failed(failure, "CreateFileMappingA", names.section);
-  objects.createdSection = ::GetLastError() != ERROR_ALREADY_EXISTS;
-  objects.limitedAccess = objects.limitedAccess || sectionLimited;
+  objects.createdSection = !section.existed;
+  objects.limitedAccess = objects.limitedAccess || event.limited || section.limited;
   // A section that already exists but is smaller than the ring cannot be
   // mapped whole, which is the check that protects the loop from it. A
   // section opened for reading and writing maps as such, not for all access.
   objects.view = MapView<PortWriteRing>(objects.section.Get(),
-                                        sectionLimited ? FILE_MAP_WRITE : FILE_MAP_ALL_ACCESS);
+                                        section.limited ? FILE_MAP_WRITE : FILE_MAP_ALL_ACCESS);
   if (!objects.view) return Failed(failure, "MapViewOfFile", names.section);
   return true;
 }
@@ -61,15 +71,15 @@ bool OpenEventAndSection(RingObjects& objects, const RingObjectNames& names,
 bool CreateRingObjects(RingObjects& objects, const RingObjectNames& names,
                        RingObjectsFailure* failure) {
   SameUserSecurity security;
-  objects.limitedAccess = false;
-  objects.mutex.Reset(CreateOrOpen(
+  const Obtained mutex = CreateOrOpen(
       [&] { return ::CreateMutexA(security.Attributes(), TRUE, names.mutex); },
-      [&] { return ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, names.mutex); },
-      objects.limitedAccess));
+      [&] { return ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, names.mutex); });
+  objects.mutex.Reset(mutex.handle);
   if (!objects.mutex) return Failed(failure, "CreateMutexA", names.mutex);
+  objects.limitedAccess = mutex.limited;
   // Ownership is granted only to the creator, and only then given back: a
   // thread that already held an existing mutex keeps it.
-  const bool ownsMutex = ::GetLastError() != ERROR_ALREADY_EXISTS;
+  const bool ownsMutex = !mutex.existed;
   const bool opened = OpenEventAndSection(objects, names, security.Attributes(), failure);
   if (ownsMutex) ::ReleaseMutex(objects.mutex.Get());
   return opened;

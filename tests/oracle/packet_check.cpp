@@ -1,9 +1,9 @@
-#include "device/packet_check.h"
+#include "tests/oracle/packet_check.h"
 
 #include <cstdio>
 
-#include "device/packet_text.h"
 #include "device/display_packet.h"
+#include "tools/packets/packet_text.h"
 
 namespace lptlcd {
 

@@ -6,12 +6,12 @@
 
 #include <vector>
 
-#include "capture/port_write_ring.h"
-#include "capture/ring_records.h"
 #include "common/locks.h"
 #include "common/win32_handles.h"
+#include "ring/port_write_ring.h"
+#include "ring/ring_records.h"
 
-namespace lptlcd::test {
+namespace lptlcd {
 
 class RingView {
  public:
@@ -104,4 +104,4 @@ class DrainingThread {
   UniqueKernelHandle thread;
 };
 
-}  // namespace lptlcd::test
+}  // namespace lptlcd

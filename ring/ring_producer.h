@@ -12,8 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "capture/ring_objects.h"
 #include "common/lcd_types.h"
+#include "ring/ring_objects.h"
 
 namespace lptlcd {
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "common/win32_handles.h"
-#include "device/packet_capture.h"
+#include "tools/packets/packet_capture.h"
 
 namespace lptlcd {
 
@@ -17,18 +17,14 @@ constexpr DWORD kPipeBufferBytes = 1 << 20;
 
 struct PacketCapture::State {
   bool discard = false;
-  UniqueKernelHandle readEnd;
-  UniqueKernelHandle writeEnd;
+  UniqueFileHandle readEnd;
+  UniqueFileHandle writeEnd;
 };
 
 PacketCapture::PacketCapture(bool discard) : state(new State) {
   state->discard = discard;
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  if (::CreatePipe(&readEnd, &writeEnd, nullptr, kPipeBufferBytes)) {
-    state->readEnd.Reset(readEnd);
-    state->writeEnd.Reset(writeEnd);
-  }
+  // Without a pipe the capture reads back nothing and its writers fail.
+  ::CreatePipe(state->readEnd.Put(), state->writeEnd.Put(), nullptr, kPipeBufferBytes);
 }
 
 PacketCapture::~PacketCapture() = default;

@@ -1,12 +1,12 @@
-#include "child_process.h"
+#include "tools/harness/child_process.h"
 
-#include "common/wait_until.h"
+#include "tools/harness/wait_until.h"
 
 #include <fstream>
 #include <iterator>
 #include <vector>
 
-namespace lptlcd::test {
+namespace lptlcd {
 
 std::string WindowsPath(const std::string& path) {
   if (path.empty() || path[0] != '/') return path;
@@ -61,7 +61,7 @@ std::string WriteTempFile(const std::string& name, const std::string& content) {
 
 struct ChildProcess::Stream {
   ChildProcess* owner = nullptr;
-  UniqueKernelHandle readEnd;
+  UniqueFileHandle readEnd;
   UniqueKernelHandle reader;
   std::string text;
 };
@@ -83,16 +83,14 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::Start(const std::string& commandLine, const std::string& input) {
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  HANDLE writeEnds[2] = {};
+  UniqueFileHandle writeEnds[2];
   Stream* streams[2] = {out, err};
   for (int i = 0; i < 2; ++i) {
-    HANDLE readEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnds[i], &inheritable, 0)) return false;
-    streams[i]->readEnd.Reset(readEnd);
-    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    if (!::CreatePipe(streams[i]->readEnd.Put(), writeEnds[i].Put(), &inheritable, 0)) return false;
+    ::SetHandleInformation(streams[i]->readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
   }
-  UniqueKernelHandle outWrite(writeEnds[0]);
-  UniqueKernelHandle errWrite(writeEnds[1]);
+  UniqueFileHandle& outWrite = writeEnds[0];
+  UniqueFileHandle& errWrite = writeEnds[1];
 
   // Standard input from a file: the child reads it at its own pace.
   char folder[MAX_PATH];
@@ -200,4 +198,4 @@ ChildResult RunChild(const std::string& commandLine, const std::string& input, D
   return result;
 }
 
-}  // namespace lptlcd::test
+}  // namespace lptlcd

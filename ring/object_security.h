@@ -16,15 +16,9 @@
 
 #include <windows.h>
 
-#include "common/unique_handle.h"
+#include "common/win32_handles.h"
 
 namespace lptlcd {
-
-struct LocalMemoryTraits {
-  using Type = void*;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type memory) { ::LocalFree(memory); }
-};
 
 // The descriptor for this process's user, or none (objects then get the
 // default security) when it cannot be built. The calls it needs are looked up
@@ -39,7 +33,7 @@ class SameUserSecurity {
   SECURITY_ATTRIBUTES* Attributes() { return descriptor ? &attributes : nullptr; }
 
  private:
-  UniqueHandle<LocalMemoryTraits> descriptor;
+  UniqueLocalMemory descriptor;
   SECURITY_ATTRIBUTES attributes = {};
 };
 

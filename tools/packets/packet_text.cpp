@@ -1,4 +1,4 @@
-#include "device/packet_text.h"
+#include "tools/packets/packet_text.h"
 
 #include "device/usb_display_device.h"
 

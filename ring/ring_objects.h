@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
-#include "capture/port_write_ring.h"
 #include "common/win32_handles.h"
+#include "ring/port_write_ring.h"
 
 namespace lptlcd {
 
@@ -40,7 +40,7 @@ struct RingObjectsFailure {
 // (auto-reset, not signalled) and the section (131,078 bytes, paging-file
 // backed), maps the whole section and then releases the mutex if this call
 // created it. What it creates lets this user's processes use it at any
-// elevation (capture/object_security.h); an object that exists and refuses
+// elevation (ring/object_security.h); an object that exists and refuses
 // this process all access is opened with the rights the ring needs. False
 // when any object or the view cannot be had; `failure`, when given, then
 // says which.

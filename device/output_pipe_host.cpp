@@ -1,0 +1,11 @@
+// Natively the display's pipe is whatever stands in for the display.
+
+#include "device/output_pipe.h"
+
+namespace lptlcd {
+
+bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size) {
+  return pipe->Take(bytes, size);
+}
+
+}  // namespace lptlcd
