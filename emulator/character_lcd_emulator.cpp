@@ -89,7 +89,7 @@ void CharacterLcdEmulator::GoHome() {
 }
 
 void CharacterLcdEmulator::SetDdramAddress(std::uint8_t instruction) {
-  if (cgramMode || pendingText != 0) SendPending();
+  SendPending();
   cgramMode = false;
   const auto column = static_cast<std::uint8_t>(instruction & kColumnMask);
   const auto row = static_cast<std::uint8_t>((instruction & kLine1Offset) ? 1 : 0);

@@ -13,6 +13,7 @@
 
 #include "captured_device.h"
 #include "emulator/character_lcd_emulator.h"
+#include "tests/oracle/bus_script.h"
 #include "tests/oracle/chip_oracle.h"
 
 namespace lptlcd {
@@ -20,9 +21,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// A session as a script of space-separated steps: iXX an instruction, dXX a
-// data byte, 'text' data bytes, gN:XXXXXXXXXXXXXXXX custom character N's
-// eight rows (Set CGRAM Address, then the rows), | a pause.
+// A session (tests/oracle/bus_script.h) through the emulator into the
+// display's model, and beside it through the chip.
 class Session {
  public:
   explicit Session(std::FILE* messages) { emulator.SetMessageStream(messages); }
@@ -31,17 +31,9 @@ class Session {
   // against the chip at every pause and at the end.
   Lines Run(const std::string& script) {
     Lines sent;
-    for (std::size_t at = 0; at < script.size();) {
-      if (script[at] == ' ') {
-        ++at;
-        continue;
-      }
-      const bool quoted = script[at] == '\'';
-      std::size_t end = quoted ? script.find('\'', at + 1) + 1 : script.find(' ', at);
-      if (end == std::string::npos || end == 0) end = script.size();
-      Step(script.substr(at, end - at), sent);
-      at = end;
-    }
+    const std::string bad = test::ForEachBusStep(
+        script, [this](bool data, std::uint8_t byte) { Write(data, byte); }, [&] { Pause(sent); });
+    EXPECT_EQ(bad, "") << "a step that cannot be read, in: " << script;
     Pause(sent);
     return sent;
   }
@@ -49,30 +41,6 @@ class Session {
   const test::ChipOracle& Oracle() const { return oracle; }
 
  private:
-  void Step(const std::string& step, Lines& sent) {
-    const auto hex = [&step](std::size_t at) {
-      return static_cast<std::uint8_t>(std::stoul(step.substr(at, 2), nullptr, 16));
-    };
-    switch (step[0]) {
-      case 'i':
-      case 'd':
-        Write(step[0] == 'd', hex(1));
-        break;
-      case '\'':
-        for (std::size_t i = 1; i + 1 < step.size(); ++i) Write(true, static_cast<std::uint8_t>(step[i]));
-        break;
-      case 'g':
-        Write(false, static_cast<std::uint8_t>(0x40 + 8 * (step[1] - '0')));
-        for (std::size_t row = 0; row < 8; ++row) Write(true, hex(3 + 2 * row));
-        break;
-      case '|':
-        Pause(sent);
-        break;
-      default:
-        ADD_FAILURE() << "bad step: " << step;
-    }
-  }
-
   void Write(bool data, std::uint8_t byte) {
     oracle.Write(data, byte);
     emulator.Execute(static_cast<LcdCommand>((data ? kRegisterSelectData : 0) | byte));
@@ -85,12 +53,7 @@ class Session {
       display.ApplyPacket(&bytes[at]);
     }
     for (const std::string& line : FormatPackets(bytes)) sent.push_back(line);
-    if (!oracle.Comparable()) return;
-    std::string shown;
-    for (int row = 0; row < 2; ++row) shown += "|" + display.TextRow(row) + "|\n";
-    EXPECT_EQ(oracle.Difference(display), "") << "the chip shows\n"
-                                              << oracle.GlassText() << "the display\n"
-                                              << shown;
+    EXPECT_EQ(oracle.Judge(display), "");
   }
 
   test::CapturedDevice captured;

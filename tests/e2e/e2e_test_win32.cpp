@@ -11,11 +11,11 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "e2e_support.h"
+#include "tests/oracle/bus_script.h"
 #include "tests/oracle/chip_oracle.h"
 #include "tools/lcdsim/font5x7.h"
 #include "tools/producer/flood_pattern.h"
@@ -98,8 +98,7 @@ TEST(EndToEnd, PacedRecordStreamGivesTheSamePacketsAsLcdreplay) {
 // Sessions that real LCD software sends, each correct on a real module: the
 // display must end each part showing, pixel for pixel, what an HD44780's
 // glass shows for the same bytes (the display's font standing in for the
-// chip's character ROM). A part is a list of bus writes: iXX an
-// instruction, dXX a data byte, "text" characters.
+// chip's character ROM). A part is written as tests/oracle/bus_script.h says.
 TEST(EndToEnd, TheDisplayShowsWhatTheChipShows) {
   const std::string bars[2] = {"d00 d00 d00 d00 d00 d1f d1f d1f", "d00 d00 d1f d1f d1f d1f d1f d1f"};
   const struct {
@@ -108,10 +107,10 @@ TEST(EndToEnd, TheDisplayShowsWhatTheChipShows) {
   } parts[] = {
       {"set-up, custom characters, Clear Display, text with no address",
        "i38 i38 i38 i0c i06 i01 i40 d1f d11 d11 d11 d11 d11 d1f d00 d04 d0e d1f d0e d04 d00 d00 d00 "
-       "i01 \"Hi\" d00 d01"},
-      {"text at column 5, Clear Display, a character at column 7", "i85 \"abc\" i01 i87 \"X\""},
-      {"Set DDRAM Address 3E, Return Home, text", "ibe i02 \"abc\""},
-      {"cells written before their character is defined", "ic0 \"beat\" d07 d06 i78 d00 d0a d1f d1f d0e d04 d00 d00 i80"},
+       "i01 'Hi' d00 d01"},
+      {"text at column 5, Clear Display, a character at column 7", "i85 'abc' i01 i87 'X'"},
+      {"Set DDRAM Address 3E, Return Home, text", "ibe i02 'abc'"},
+      {"cells written before their character is defined", "ic0 'beat' d07 d06 i78 d00 d0a d1f d1f d0e d04 d00 d00 i80"},
       {"the heartbeat redefined in place", "i78 d00 d00 d0a d0e d04 d00 d00 d00 i80"},
       {"a character redefined twice in one burst, in CGRAM at the pause",
        "i70 d1f d1f d1f d1f d1f d1f d1f d1f i70 d01 d02 d04 d08 d10 d08 d04 d02"},
@@ -130,20 +129,16 @@ TEST(EndToEnd, TheDisplayShowsWhatTheChipShows) {
   for (const auto& part : parts) {
     SCOPED_TRACE(part.name);
     std::string script;
-    std::istringstream steps(part.writes);
-    for (std::string step; steps >> step;) {
-      const auto write = [&](bool data, unsigned byte) {
-        chip.Write(data, static_cast<std::uint8_t>(byte));
-        char line[16];
-        std::snprintf(line, sizeof line, "%s %02x\n", data ? "data" : "instr", byte);
-        script += line;
-      };
-      if (step[0] == '"') {
-        for (std::size_t i = 1; i + 1 < step.size(); ++i) write(true, static_cast<unsigned char>(step[i]));
-      } else {
-        write(step[0] == 'd', static_cast<unsigned>(std::stoul(step.substr(1), nullptr, 16)));
-      }
-    }
+    const std::string bad = ForEachBusStep(
+        part.writes,
+        [&](bool data, std::uint8_t byte) {
+          chip.Write(data, byte);
+          char line[16];
+          std::snprintf(line, sizeof line, "%s %02x\n", data ? "data" : "instr", byte);
+          script += line;
+        },
+        [] { ADD_FAILURE() << "a part is fed whole, without pauses"; });
+    ASSERT_EQ(bad, "");
     ASSERT_EQ(chip.NotCarriedOut(), "");
     FeedPart(sim, "part" + std::to_string(++number), script);
     EXPECT_EQ(SettledPixels(sim), chip.GlassPixels()) << "the display:\n"

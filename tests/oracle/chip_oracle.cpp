@@ -86,6 +86,15 @@ std::string ChipOracle::Difference(const lptlcd::sim::DisplayModel& display) con
   return "";
 }
 
+std::string ChipOracle::Judge(const sim::DisplayModel& display) const {
+  if (!Comparable()) return "";
+  const std::string difference = Difference(display);
+  if (difference.empty()) return "";
+  std::string shown;
+  for (int row = 0; row < Hd44780Chip::kGlassLines; ++row) shown += "|" + display.TextRow(row) + "|\n";
+  return difference + "\nthe chip shows\n" + GlassText() + "the display\n" + shown;
+}
+
 std::string ChipOracle::GlassText() const {
   std::string text;
   for (int line = 0; line < Hd44780Chip::kGlassLines; ++line) {

@@ -29,6 +29,9 @@ class ChipOracle {
   // (a custom character pixel for pixel, others by their code) and its other
   // rows are blank; otherwise the first difference.
   std::string Difference(const lptlcd::sim::DisplayModel& display) const;
+  // Empty while the display is not to be judged (not Comparable) or shows
+  // what the glass shows; otherwise the difference and both screens as text.
+  std::string Judge(const sim::DisplayModel& display) const;
   // The glass as text, custom characters as '*', for failure messages.
   std::string GlassText() const;
   // The display's whole screen when it shows the glass, a string of '0' and
