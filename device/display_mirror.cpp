@@ -1,6 +1,7 @@
 #include "device/display_mirror.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 
 #include "device/usb_display_device.h"
@@ -66,8 +67,33 @@ void DisplayMirror::PaintCharacter(std::uint8_t code) {
   cursorX = std::min(cursorX + kCellWidthPixels, kCursorLimit);
 }
 
-bool DisplayMirror::ShowsOldShape(const Paint& paint) const {
-  return paint.shown && paint.code < kGlyphCodes && paint.glyph != glyphs[paint.code];
+bool DisplayMirror::ShowsAnything() const {
+  for (const auto& row : paints) {
+    for (const Paint& paint : row) {
+      if (paint.shown && paint.code != kBlankCode) return true;
+    }
+  }
+  return false;
+}
+
+bool DisplayMirror::CellShows(int row, int column, std::uint8_t code) const {
+  const int x = column * kCellWidthPixels;
+  const Paint& own = paints[row][x];
+  // Paints that reach into the cell, other than the one that starts there.
+  bool newerOver = false;
+  bool inkOver = false;
+  for (int other = std::max(0, x - kCellWidthPixels + 1);
+       other < std::min(kDisplayWidth, x + kCellWidthPixels); ++other) {
+    const Paint& paint = paints[row][other];
+    if (other == x || !paint.shown) continue;
+    if (!own.shown || paint.order > own.order) newerOver = true;
+    if (paint.code != kBlankCode) inkOver = true;
+  }
+  if (own.shown && !newerOver) {
+    return own.code == code && (code >= kGlyphCodes || own.glyph == glyphs[code]);
+  }
+  // Partly or wholly painted by others: blank only if nothing of theirs has ink.
+  return code == kBlankCode && !inkOver && (!own.shown || own.code == kBlankCode);
 }
 
 int DisplayMirror::PaintsInOrder(int row, Place* places) const {
@@ -107,34 +133,64 @@ void DisplayMirror::SendPaints(UsbDisplayDevice& device, Place* places, int coun
   }
 }
 
-void DisplayMirror::RepaintOldShapes(UsbDisplayDevice& device) {
-  if (!glyphChanged) return;
+bool DisplayMirror::PaintScreen(UsbDisplayDevice& device, const ScreenCodes& screen) {
   glyphChanged = false;
-  const Place cursor{cursorRow, cursorX};
-  Place at = cursor;
+  constexpr int kColumns = kDisplayTextColumns + 1;
+  bool sent = false;
   for (int row = 0; row < kDisplayTextRows; ++row) {
-    Place inOrder[kDisplayWidth];
-    const int shown = PaintsInOrder(row, inOrder);
-    // A cell painted again covers what later paints drew over it, so those
-    // are painted again after it, as they were.
-    Place repaint[kDisplayWidth];
-    int count = 0;
-    bool covered[kDisplayWidth + kCellWidthPixels] = {};
-    for (int i = 0; i < shown; ++i) {
-      const int x = inOrder[i].x;
-      const bool over = std::any_of(covered + x, covered + x + kCellWidthPixels, [](bool c) { return c; });
-      if (!over && !ShowsOldShape(paints[row][x])) continue;
-      repaint[count++] = inOrder[i];
-      std::fill(covered + x, covered + x + kCellWidthPixels, true);
+    bool wrong[kColumns];
+    bool any = false;
+    for (int column = 0; column < kColumns; ++column) {
+      wrong[column] = !CellShows(row, column, screen.cell[row][column]);
+      any = any || wrong[column];
     }
-    SendPaints(device, repaint, count, at);
+    if (!any) continue;
+    // cost[i]: the fewest packets that put right every cell left of column
+    // i; a span from a to b costs a cursor move and a run per six cells.
+    int cost[kColumns + 1];
+    int spanFrom[kColumns + 1];  // where the last span starts, -1 for none
+    cost[0] = 0;
+    for (int end = 1; end <= kColumns; ++end) {
+      cost[end] = wrong[end - 1] ? INT_MAX : cost[end - 1];
+      spanFrom[end] = -1;
+      for (int from = end - 1; from >= 0; --from) {
+        if (cost[from] == INT_MAX) continue;
+        const int span = cost[from] + 1 + (end - from + kPacketDataSize - 1) / kPacketDataSize;
+        if (span < cost[end]) {
+          cost[end] = span;
+          spanFrom[end] = from;
+        }
+      }
+    }
+    int spans[kColumns][2];
+    int count = 0;
+    for (int end = kColumns; end > 0;) {
+      if (spanFrom[end] < 0) {
+        --end;
+        continue;
+      }
+      spans[count][0] = spanFrom[end];
+      spans[count][1] = end;
+      ++count;
+      end = spanFrom[end];
+    }
+    for (int i = count - 1; i >= 0; --i) {
+      const int from = spans[i][0];
+      const int x = from * kCellWidthPixels;
+      if (x != cursorX || row != cursorRow) {
+        device.SetPosition(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(row));
+      }
+      std::uint8_t text[kColumns];
+      const int length = spans[i][1] - from;
+      for (int k = 0; k < length; ++k) text[k] = screen.cell[row][from + k];
+      // The device's own runs: six characters a packet.
+      for (int k = 0; k < length; k += kPacketDataSize) {
+        device.WriteText(text + k, static_cast<std::uint8_t>(std::min(kPacketDataSize, length - k)));
+      }
+      sent = true;
+    }
   }
-  if (at.x != cursor.x || at.row != cursor.row) {
-    // Past the last place a packet can name the cursor is off the screen
-    // either way.
-    device.SetPosition(static_cast<std::uint8_t>(std::min(cursor.x, kFurthestPosition)),
-                       static_cast<std::uint8_t>(cursor.row));
-  }
+  return sent;
 }
 
 void DisplayMirror::Redraw(UsbDisplayDevice& device) const {

@@ -32,12 +32,19 @@ class DisplayMirror {
   // Whether some cell may show a custom character in a shape other than the
   // one it has now (cheap: true only after a glyph changed).
   bool MayShowOldShapes() const { return glyphChanged; }
+  // Whether anything but blank cells shows.
+  bool ShowsAnything() const;
+  // The display's cursor: pixel column and text row.
+  int CursorX() const { return cursorX; }
+  int CursorRow() const { return cursorRow; }
 
-  // Paints again, through `device` (whose packets come back here), every
-  // cell that shows a custom character in an older shape, and whatever a
-  // later paint had drawn over it; then puts the display's cursor back where
-  // it stood, so that the next text lands where it would have.
-  void RepaintOldShapes(UsbDisplayDevice& device);
+  // Paints, through `device` (whose packets come back here), every text cell
+  // that does not show what `screen` says it should (a code 0x20 is a blank
+  // cell; a custom character in an older shape does not count as shown), in
+  // the fewest packets: a row's cells go as spans, left to right, a span
+  // taking in cells that are already right where that saves a cursor move.
+  // The cursor is left where the last span ends. True if anything was sent.
+  bool PaintScreen(UsbDisplayDevice& device, const ScreenCodes& screen);
 
   // Sends what brings a display just opened to this very screen: the
   // start-up packets (control 1, clear), the custom characters, every
@@ -64,7 +71,8 @@ class DisplayMirror {
   static constexpr int kMostPaints = kDisplayTextRows * kDisplayWidth;
 
   void PaintCharacter(std::uint8_t code);
-  bool ShowsOldShape(const Paint& paint) const;
+  // Whether the text cell shows `code` in its present shape (0x20: blank).
+  bool CellShows(int row, int column, std::uint8_t code) const;
   // The places of every paint of a row, in the order they were painted.
   int PaintsInOrder(int row, Place* places) const;
   // Sends the paints at `places` (all of one row) in spans of neighbours, a

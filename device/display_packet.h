@@ -41,4 +41,11 @@ constexpr int kCellHeightPixels = 8;
 constexpr int kDisplayTextColumns = 20;
 constexpr int kDisplayTextRows = 4;
 
+// What every text cell should show, a character code a cell, the partial
+// 21st column of each row last.
+struct ScreenCodes {
+  std::uint8_t cell[kDisplayTextRows][kDisplayTextColumns + 1];
+};
+constexpr std::uint8_t kBlankCode = 0x20;
+
 }  // namespace lptlcd

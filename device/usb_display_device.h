@@ -45,12 +45,17 @@ class UsbDisplayDevice {
 
   bool IsOpen() const { return isOpen; }
 
-  // Paints again the cells that show a custom character in a shape it no
-  // longer has (the display draws one only when its cell is written), and
-  // puts the cursor back. Sends nothing unless a glyph changed.
-  void RepaintRedefinedCharacters() {
-    if (mirror.MayShowOldShapes()) mirror.RepaintOldShapes(*this);
-  }
+  // What the display shows, as far as the packets sent tell (see
+  // DisplayMirror): whether a cell may show a custom character in an older
+  // shape, whether anything shows at all, and where its cursor stands.
+  bool MayShowOldShapes() const { return mirror.MayShowOldShapes(); }
+  bool ShowsAnything() const { return mirror.ShowsAnything(); }
+  int CursorX() const { return mirror.CursorX(); }
+  int CursorRow() const { return mirror.CursorRow(); }
+  // Paints the cells that do not show what `screen` says (the display draws
+  // a custom character only when its cell is written, so a redefined one
+  // needs its cells painted again). True if anything was sent.
+  bool PaintScreen(const ScreenCodes& screen) { return mirror.PaintScreen(*this, screen); }
 
   // The display sends no answers, but its pipe can go away (unplugged, or a
   // driver that gave up): whether the latest packet failed to be written, and

@@ -7,6 +7,17 @@ namespace lptlcd {
 
 namespace {
 constexpr std::uint8_t kMaxRun = kPacketDataSize;  // characters one text packet carries
+constexpr int kTwoLineLength = 40;                 // addresses of a line in two-line mode
+constexpr int kOneLineLength = 80;
+constexpr std::uint8_t kHighNibble = 0xF0;
+// Where a 20x4 has its lines 3 and 4: what the default module is told about.
+constexpr std::uint8_t kTwentyByFourLine3 = 0x94;
+constexpr std::uint8_t kTwentyByFourLine4 = 0xD4;
+
+std::uint8_t ModuleLines(std::uint8_t columns, std::uint8_t lines) {
+  if (lines == 1 || lines == 2) return lines;
+  return lines == 4 && columns <= kDisplayTextColumns ? 4 : 2;
+}
 }  // namespace
 
 using namespace hd44780;
@@ -15,12 +26,27 @@ CharacterLcdEmulator::CharacterLcdEmulator(UsbDisplayDevice* displayDevice, std:
                                            std::uint8_t lineCount)
     : device(displayDevice),
       columns(cols >= 8 && cols <= 40 ? cols : 20),
-      lines(lineCount == 1 || lineCount == 2 ? lineCount : 2) {}
+      lines(ModuleLines(columns, lineCount)),
+      layout(ModuleSize{columns, lines}) {
+  // The chip's reset clears DDRAM to spaces, which is what a blank display shows.
+  std::fill(std::begin(ddram), std::end(ddram), kSpace);
+}
 
 // The emulator borrows the device; it sends nothing when it goes.
 CharacterLcdEmulator::~CharacterLcdEmulator() = default;
 
 void CharacterLcdEmulator::Execute(LcdCommand command) {
+  if (!eightBitBus) {
+    // The 4-bit bus: DB7-DB4 only, the high nibble first.
+    if (!nibblePending) {
+      nibblePending = true;
+      firstNibble = command;
+      return;
+    }
+    nibblePending = false;
+    command = static_cast<LcdCommand>((firstNibble & (kRegisterSelectData | kHighNibble)) |
+                                      ((command & kHighNibble) >> 4));
+  }
   const auto byte = static_cast<std::uint8_t>(command & 0xFF);
   if (command & kRegisterSelectData) {
     WriteData(byte);
@@ -31,7 +57,13 @@ void CharacterLcdEmulator::Execute(LcdCommand command) {
 
 void CharacterLcdEmulator::Flush() {
   SendPending();
-  device->RepaintRedefinedCharacters();
+  if (!repaintDue && !device->MayShowOldShapes()) return;
+  repaintDue = false;
+  if (device->PaintScreen(Glass())) {
+    // The display's cursor is where the repaint left it.
+    cursorColumn = static_cast<std::uint8_t>(device->CursorX() / kCellWidthPixels);
+    cursorRow = static_cast<std::uint8_t>(device->CursorRow());
+  }
 }
 
 void CharacterLcdEmulator::SendPending() {
@@ -49,30 +81,25 @@ void CharacterLcdEmulator::WriteInstruction(std::uint8_t instruction) {
     cgramMode = true;
     cgramAddress = static_cast<std::uint8_t>(instruction & kCgramAddressMask);
   } else if (instruction & kFunctionSet) {
-    // Bus width, line count and font are fixed by the display.
+    FunctionSet(instruction);
   } else if (instruction & kCursorOrDisplayShift) {
-    // The display has no scrolling window.
-    std::fprintf(messages, "TODO: %s shift %s\n", (instruction & kShiftDisplay) ? "screen" : "cursor",
-                 (instruction & kShiftRight) ? "right" : "left");
-    std::fflush(messages);
+    CursorOrDisplayShift(instruction);
   } else if (instruction & kDisplayOnOffControl) {
-    // The display stays on; only what is pending goes out.
-    SendPending();
+    DisplayOnOffControl(instruction);
   } else if (instruction & kEntryModeSet) {
-    // Addresses always count up; display shift is not emulated.
-    if (instruction & kEntryShiftDisplay) {
-      std::fprintf(messages, "TODO: unsupported entry mode\n");
-      std::fflush(messages);
-    }
+    countUp = (instruction & kEntryIncrement) != 0;
+    shiftOnWrite = (instruction & kEntryShiftDisplay) != 0;
   } else if (instruction & kReturnHome) {
     SendPending();
     GoHome();
   } else if (instruction == kClearDisplay) {
-    // The chip fills DDRAM with spaces. What the display does with its own
-    // cursor on a clear is its business: it is told where the cursor is.
+    // The chip fills DDRAM with spaces and counts up again. What the display
+    // does with its own cursor on a clear is its business: it is told where
+    // the cursor is.
     SendPending();
     device->ClearScreen();
     std::fill(std::begin(ddram), std::end(ddram), kSpace);
+    countUp = true;
     GoHome();
   } else {
     std::fprintf(messages, "TODO: unsupported command %02x\n", instruction);
@@ -80,9 +107,65 @@ void CharacterLcdEmulator::WriteInstruction(std::uint8_t instruction) {
   }
 }
 
+void CharacterLcdEmulator::FunctionSet(std::uint8_t instruction) {
+  // The font is the display's own. A new bus width takes effect with the next
+  // byte; a new line mode moves what every cell shows.
+  eightBitBus = (instruction & kEightBitBus) != 0;
+  nibblePending = false;
+  const bool two = (instruction & kTwoLines) != 0;
+  if (two == twoLines) return;
+  SendPending();
+  twoLines = two;
+  layout.Update(twoLines, displayShift);
+  repaintDue = true;
+}
+
+void CharacterLcdEmulator::CursorOrDisplayShift(std::uint8_t instruction) {
+  const bool right = (instruction & kShiftRight) != 0;
+  if (instruction & kShiftDisplay) {
+    SendPending();
+    ShiftDisplay(right);
+  } else if (cgramMode) {
+    cgramAddress = static_cast<std::uint8_t>((cgramAddress + (right ? 1 : -1)) & kCgramAddressMask);
+  } else {
+    // Only the address moves; the next character finds its place from it.
+    ddramAddress = NextDdramAddress(ddramAddress, right);
+  }
+}
+
+void CharacterLcdEmulator::ShiftDisplay(bool right) {
+  const int length = twoLines ? kTwoLineLength : kOneLineLength;
+  displayShift = static_cast<std::uint8_t>((displayShift + (right ? length - 1 : 1)) % length);
+  layout.Update(twoLines, displayShift);
+  repaintDue = true;
+}
+
+void CharacterLcdEmulator::DisplayOnOffControl(std::uint8_t instruction) {
+  // The cursor and its blink are not drawn: the display cannot show them
+  // over a character.
+  SendPending();
+  const bool on = (instruction & kDisplayOn) != 0;
+  if (on == displayOn) return;
+  displayOn = on;
+  if (on) {
+    repaintDue = true;
+    return;
+  }
+  if (device->ShowsAnything()) {
+    device->ClearScreen();
+    cursorColumn = 0;
+    cursorRow = 0;
+  }
+}
+
 void CharacterLcdEmulator::GoHome() {
   cgramMode = false;
   ddramAddress = 0;
+  if (displayShift != 0) {
+    displayShift = 0;
+    layout.Update(twoLines, displayShift);
+    repaintDue = true;
+  }
   device->SetPosition(0, 0);
   cursorRow = 0;
   cursorColumn = 0;
@@ -91,63 +174,158 @@ void CharacterLcdEmulator::GoHome() {
 void CharacterLcdEmulator::SetDdramAddress(std::uint8_t instruction) {
   SendPending();
   cgramMode = false;
-  const auto column = static_cast<std::uint8_t>(instruction & kColumnMask);
-  const auto row = static_cast<std::uint8_t>((instruction & kLine1Offset) ? 1 : 0);
-  if (column != cursorColumn || row != cursorRow) {
-    // Horizontal position in pixels; the display takes one byte, so far
-    // columns wrap as the display's own counter does.
-    device->SetPosition(static_cast<std::uint8_t>(column * kCellWidthPixels), row);
-    cursorColumn = column;
-    cursorRow = row;
-  }
   ddramAddress = static_cast<std::uint8_t>(instruction & kDdramAddressMask);
+  if ((instruction == kTwentyByFourLine3 || instruction == kTwentyByFourLine4) &&
+      ModuleSize{columns, lines} == kDefaultModule && !hintSaid) {
+    hintSaid = true;
+    Say(kTwentyByFourHint);
+  }
+  const Place place = PlaceOf(ddramAddress);
+  if (place.shown) MoveCursorTo(place);
+}
+
+void CharacterLcdEmulator::MoveCursorTo(Place place) {
+  if (place.column == cursorColumn && place.row == cursorRow) return;
+  // Horizontal position in pixels; the display takes one byte, so far
+  // columns wrap as the display's own counter does.
+  device->SetPosition(static_cast<std::uint8_t>(place.column * kCellWidthPixels), place.row);
+  cursorColumn = place.column;
+  cursorRow = place.row;
 }
 
 void CharacterLcdEmulator::WriteData(std::uint8_t data) {
-  if (cgramMode) {
-    cgram[cgramAddress] = data;
-    cgramAddress = static_cast<std::uint8_t>((cgramAddress + 1) & kCgramAddressMask);
-    ++pendingGlyphRows;
-    if (pendingGlyphRows >= kGlyphRows) FlushGlyph();
+  if (!cgramMode) {
+    WriteDdram(data);
     return;
   }
-  ddram[ddramAddress] = data;
-  ddramAddress = static_cast<std::uint8_t>((ddramAddress + 1) & kDdramAddressMask);
-  ++pendingText;
-  if (pendingText >= kMaxRun) FlushText();
+  cgram[cgramAddress] = data;
+  const auto code = static_cast<std::uint8_t>(cgramAddress / kGlyphRows);
+  if (pendingGlyphs == 0) firstPendingGlyph = code;
+  pendingGlyphs = static_cast<std::uint8_t>(pendingGlyphs | 1u << code);
+  cgramAddress = static_cast<std::uint8_t>((cgramAddress + (countUp ? 1 : -1)) & kCgramAddressMask);
+  ++pendingGlyphRows;
+  if (pendingGlyphRows >= kGlyphRows) FlushGlyph();
+}
+
+void CharacterLcdEmulator::WriteDdram(std::uint8_t data) {
+  const std::uint8_t address = ddramAddress;
+  ddram[address] = data;
+  if (!DdramAddressExists(address)) {
+    // An address the chip lacks: the counter counts on as seven bits, and
+    // the run follows on at the display's cursor, as it always has here.
+    ddramAddress = static_cast<std::uint8_t>((address + (countUp ? 1 : -1)) & kDdramAddressMask);
+    if (!displayOn || !PlacesByColumn() || !countUp) return;
+    runByColumn = true;
+    AddToRun(data);
+    // Past the end of a 64-address line: what the run holds so far is never sent.
+    if ((ddramAddress & kColumnMask) == 0) runCut = pendingText;
+    return;
+  }
+  const Place place = PlaceOf(address);
+  ddramAddress = NextDdramAddress(address, countUp);
+  if (runByColumn) {
+    AddToRun(data);
+  } else if (shiftOnWrite) {
+    // The text shows once the display has moved; the repaint paints it there.
+    SendPending();
+    ShiftDisplay(!countUp);
+  } else if (!countUp) {
+    // The display's cursor only moves right: text counting down is painted
+    // at the pause.
+    if (place.shown) repaintDue = true;
+  } else if (place.shown) {
+    if (place.column != cursorColumn || place.row != cursorRow) SendPending();
+    MoveCursorTo(place);
+    AddToRun(data);
+  }
+}
+
+void CharacterLcdEmulator::AddToRun(std::uint8_t code) {
+  run[pendingText++] = code;
   ++cursorColumn;
+  if (pendingText >= kMaxRun) FlushText();
+}
+
+std::uint8_t CharacterLcdEmulator::NextDdramAddress(std::uint8_t address, bool up) const {
+  if (!DdramAddressExists(address)) {
+    return static_cast<std::uint8_t>((address + (up ? 1 : -1)) & kDdramAddressMask);
+  }
+  if (!twoLines) {
+    return static_cast<std::uint8_t>((address + (up ? 1 : kOneLineLength - 1)) % kOneLineLength);
+  }
+  // Two lines: the end of one goes on at the start of the other, both ways.
+  const std::uint8_t lineStart = address & kLine1Offset;
+  const std::uint8_t otherLine = lineStart ^ kLine1Offset;
+  const int column = address & kColumnMask;
+  if (up) {
+    return column + 1 < kTwoLineLength ? static_cast<std::uint8_t>(address + 1) : otherLine;
+  }
+  return column > 0 ? static_cast<std::uint8_t>(address - 1)
+                    : static_cast<std::uint8_t>(otherLine + kTwoLineLength - 1);
+}
+
+bool CharacterLcdEmulator::DdramAddressExists(std::uint8_t address) const {
+  return twoLines ? (address & kColumnMask) < kTwoLineLength : address < kOneLineLength;
+}
+
+bool CharacterLcdEmulator::PlacesByColumn() const {
+  return ModuleSize{columns, lines} == kDefaultModule && twoLines && displayShift == 0;
+}
+
+CharacterLcdEmulator::Place CharacterLcdEmulator::PlaceOf(std::uint8_t address) const {
+  if (!displayOn) return Place{false, 0, 0};
+  if (PlacesByColumn()) {
+    return Place{true, static_cast<std::uint8_t>((address & kLine1Offset) ? 1 : 0),
+                 static_cast<std::uint8_t>(address & kColumnMask)};
+  }
+  Place place{false, 0, 0};
+  place.shown = layout.CellOf(address, place.row, place.column);
+  return place;
+}
+
+ScreenCodes CharacterLcdEmulator::Glass() const {
+  ScreenCodes screen = {};
+  for (int row = 0; row < kDisplayTextRows; ++row) {
+    for (int column = 0; column < kScreenColumns; ++column) {
+      const std::uint8_t address = displayOn ? layout.AddressAt(row, column) : kNoAddress;
+      const std::uint8_t code = address == kNoAddress ? kSpace : ddram[address];
+      // Codes 8 to 15 show the same custom characters as 0 to 7 on the chip;
+      // the display knows only 0 to 7.
+      screen.cell[row][column] = code < kCharacterCodeAliases ? static_cast<std::uint8_t>(code % kCustomChars) : code;
+    }
+  }
+  return screen;
 }
 
 void CharacterLcdEmulator::FlushText() {
-  const auto last = static_cast<std::uint8_t>((ddramAddress - 1) & kDdramAddressMask);
-  // A run never reaches back past the start of the 64-address line holding the
-  // last character: those before it were written off the end of a line.
-  const auto count =
-      static_cast<std::uint8_t>(std::min<int>(pendingText, (last & kColumnMask) + 1));
-  // Codes 8 to 15 show the same custom characters as 0 to 7 on the chip; the
-  // display knows only 0 to 7.
-  std::uint8_t run[kMaxRun];
+  std::uint8_t text[kMaxRun];
+  const int count = pendingText - runCut;
   for (int i = 0; i < count; ++i) {
-    const std::uint8_t code = ddram[last + 1 - count + i];
-    run[i] = code < kCharacterCodeAliases ? static_cast<std::uint8_t>(code % kCustomChars) : code;
+    const std::uint8_t code = run[runCut + i];
+    text[i] = code < kCharacterCodeAliases ? static_cast<std::uint8_t>(code % kCustomChars) : code;
   }
-  device->WriteText(run, count);
+  device->WriteText(text, static_cast<std::uint8_t>(count));
   pendingText = 0;
+  runCut = 0;
+  runByColumn = false;
 }
 
 void CharacterLcdEmulator::FlushGlyph() {
-  const auto first =
-      static_cast<std::uint8_t>((cgramAddress + kCgramSize - pendingGlyphRows) & kCgramAddressMask);
-  const auto last = static_cast<std::uint8_t>((first + std::max<int>(pendingGlyphRows, 1) - 1) &
-                                              kCgramAddressMask);
-  // Rows written from the middle of one character on run into the next one:
-  // both changed, so both are sent.
-  for (auto code = static_cast<std::uint8_t>(first / kGlyphRows);;
-       code = static_cast<std::uint8_t>((code + 1) % kCustomChars)) {
-    device->DefineGlyph(code, GlyphColumns(cgram + code * kGlyphRows).data());
-    if (code == last / kGlyphRows) break;
+  // Every character whose rows changed, from the first one written: rows
+  // written from the middle of one character run into the next.
+  for (unsigned i = 0; i < kCustomChars; ++i) {
+    const unsigned code = (firstPendingGlyph + i) % kCustomChars;
+    if ((pendingGlyphs >> code) & 1u) {
+      device->DefineGlyph(static_cast<std::uint8_t>(code), GlyphColumns(cgram + code * kGlyphRows).data());
+    }
   }
+  pendingGlyphs = 0;
   pendingGlyphRows = 0;
+}
+
+void CharacterLcdEmulator::Say(const char* message) {
+  std::fputs(message, messages);
+  std::fflush(messages);
 }
 
 std::array<std::uint8_t, kPacketDataSize> GlyphColumns(const std::uint8_t* rows) {

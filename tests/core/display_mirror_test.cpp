@@ -27,6 +27,13 @@ void ApplyAll(DisplayMirror& mirror, const Bytes& bytes) {
   }
 }
 
+// The packets sent through a device, so that its mirror sees them.
+void ApplyAllTo(UsbDisplayDevice& device, const Bytes& bytes) {
+  for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) {
+    device.SendPacket(bytes[at], bytes[at + 1], &bytes[at + 2], kPacketDataSize);
+  }
+}
+
 Bytes RedrawOf(const DisplayMirror& mirror) {
   PacketCapture capture;
   UsbDisplayDevice device(capture.OpenWriter());
@@ -91,31 +98,58 @@ TEST(DisplayMirrorTest, RedrawSendsTheStartUpPacketsThenWhatShows) {
   }
 }
 
-TEST(DisplayMirrorTest, RepaintSendsCellsOfOldShapesAndWhatWasDrawnOverThem) {
-  const RedrawCase cases[] = {
-      // Character 1 at x = 0, then 'A' off the cell grid at x = 2, over its
-      // right part: both again, in that order; the cursor stays after 'A'.
-      {"a paint over an old shape",
-       {"04 01 11 11 11 11 11 00", "02 01 01 00 00 00 00 00", "03 02 00 00 00 00 00 00",
-        "02 01 41 00 00 00 00 00", "04 01 22 22 22 22 22 00"},
-       {"03 00 00 00 00 00 00 00", "02 01 01 00 00 00 00 00", "03 02 00 00 00 00 00 00",
-        "02 01 41 00 00 00 00 00"}},
-      // Cells painted right to left, apart: one span from the left, then
-      // the cursor back where the last paint left it.
-      {"cells painted in another order",
-       {"03 0c 00 00 00 00 00 00", "02 01 03 00 00 00 00 00", "03 06 00 00 00 00 00 00",
-        "02 01 03 00 00 00 00 00", "03 00 00 00 00 00 00 00", "02 01 03 00 00 00 00 00",
-        "04 03 01 01 01 01 01 00"},
-       {"03 00 00 00 00 00 00 00", "02 03 03 03 03 00 00 00", "03 06 00 00 00 00 00 00"}},
+// A screen from text rows: '.' a blank cell, a digit 0-7 a custom character.
+ScreenCodes ScreenOf(const Lines& rows) {
+  ScreenCodes screen = {};
+  for (int row = 0; row < kDisplayTextRows; ++row) {
+    for (int column = 0; column <= kDisplayTextColumns; ++column) {
+      const std::string text = row < static_cast<int>(rows.size()) ? rows[static_cast<std::size_t>(row)] : "";
+      const char ch = column < static_cast<int>(text.size()) ? text[static_cast<std::size_t>(column)] : '.';
+      screen.cell[row][column] = ch == '.' ? kBlankCode : ch >= '0' && ch <= '7' ? static_cast<std::uint8_t>(ch - '0')
+                                                                              : static_cast<std::uint8_t>(ch);
+    }
+  }
+  return screen;
+}
+
+TEST(DisplayMirrorTest, PaintScreenSendsTheCellsThatAreWrongInTheFewestPackets) {
+  const struct {
+    const char* name;
+    Lines sent;
+    Lines screen;
+    Lines packets;
+  } cases[] = {
+      {"nothing wrong: nothing sent", {"02 02 41 42 00 00 00 00"}, {"AB"}, {}},
+      {"a custom character in an older shape; the cursor left after it",
+       {"04 01 11 11 11 11 11 00", "02 02 01 41 00 00 00 00", "04 01 22 22 22 22 22 00"}, {"1A"},
+       {"03 00 00 00 00 00 00 00", "02 01 01 00 00 00 00 00"}},
+      // 'A' painted off the grid at x = 2 covers parts of cells 0 and 1.
+      {"a paint off the grid: both cells it covers",
+       {"02 01 01 00 00 00 00 00", "03 02 00 00 00 00 00 00", "02 01 41 00 00 00 00 00"}, {"1A"},
+       {"03 00 00 00 00 00 00 00", "02 02 01 41 00 00 00 00"}},
+      {"a cell to blank gets a space", {"02 03 41 42 43 00 00 00"}, {"A.C"},
+       {"03 06 00 00 00 00 00 00", "02 01 20 00 00 00 00 00"}},
+      {"a right cell between two wrong ones is painted through",
+       {"02 03 41 42 43 00 00 00"}, {"xBy"}, {"03 00 00 00 00 00 00 00", "02 03 78 42 79 00 00 00"}},
+      {"far apart: two spans, no cursor move where it stands",
+       {"02 01 41 00 00 00 00 00", "03 72 00 00 00 00 00 00", "02 01 42 00 00 00 00 00"},
+       {"x..................y"}, {"03 00 00 00 00 00 00 00", "02 01 78 00 00 00 00 00",
+                                  "03 72 00 00 00 00 00 00", "02 01 79 00 00 00 00 00"}},
+      {"a whole row: a move and runs of six, the 21st column too", {},
+       {".", "abcdefghijklmnopqrstu"},
+       {"03 00 01 00 00 00 00 00", "02 06 61 62 63 64 65 66", "02 06 67 68 69 6a 6b 6c",
+        "02 06 6d 6e 6f 70 71 72", "02 03 73 74 75 00 00 00"}},
   };
-  for (const RedrawCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    DisplayMirror mirror;
-    ApplyAll(mirror, Packets(c.sent));
     PacketCapture capture;
     UsbDisplayDevice device(capture.OpenWriter());
-    mirror.RepaintOldShapes(device);
-    EXPECT_EQ(FormatPackets(capture.TakeBytes()), c.redraw);
+    ApplyAllTo(device, Packets(c.sent));
+    capture.TakeBytes();
+    EXPECT_EQ(device.PaintScreen(ScreenOf(c.screen)), !c.packets.empty());
+    EXPECT_EQ(FormatPackets(capture.TakeBytes()), c.packets);
+    // Painted once, the screen is right: a second time sends nothing.
+    EXPECT_FALSE(device.PaintScreen(ScreenOf(c.screen)));
   }
 }
 

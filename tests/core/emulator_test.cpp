@@ -25,7 +25,10 @@ using Lines = std::vector<std::string>;
 // display's model, and beside it through the chip.
 class Session {
  public:
-  explicit Session(std::FILE* messages) { emulator.SetMessageStream(messages); }
+  explicit Session(std::FILE* messages, ModuleSize module = kDefaultModule)
+      : emulator(&captured.Device(), module.columns, module.lines), oracle(module) {
+    emulator.SetMessageStream(messages);
+  }
 
   // Runs the script; returns the packets it sent and checks the screen
   // against the chip at every pause and at the end.
@@ -57,7 +60,7 @@ class Session {
   }
 
   test::CapturedDevice captured;
-  CharacterLcdEmulator emulator{&captured.Device(), 20, 2};
+  CharacterLcdEmulator emulator;
   lptlcd::sim::DisplayModel display;
   test::ChipOracle oracle;
 };
@@ -68,8 +71,8 @@ class Emulator : public ::testing::Test {
 
   // Software's set-up first (8-bit bus, two lines, display on), as every
   // session has it; it sends nothing.
-  Lines Run(const std::string& script) {
-    Session session(messages);
+  Lines Run(const std::string& script, ModuleSize module = kDefaultModule) {
+    Session session(messages, module);
     const Lines sent = session.Run("i38 i0c " + script);
     EXPECT_EQ(session.Oracle().NotCarriedOut(), "") << "the session leaves what lptlcd carries out";
     return sent;
@@ -96,12 +99,24 @@ std::string AnalyserFrame(int frame) {
   return script + " |";
 }
 
+std::string Repeat(const std::string& part, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += part;
+  return all;
+}
+
 const std::string kCells0To7Twice = "i80 d00 d01 d02 d03 d04 d05 d06 d07 d00 d01 d02 d03 d04 d05 d06 d07";
 
 TEST_F(Emulator, TheDisplayShowsWhatTheChipShows) {
+  constexpr ModuleSize k16x1{16, 1}, k16x2{16, 2}, k16x4{16, 4}, k20x1{20, 1}, k20x4{20, 4},
+      k24x2{24, 2}, k40x1{40, 1}, k40x2{40, 2}, k8x2{8, 2};
+  const std::string k20 = "'ABCDEFGHIJKLMNOPQRST'";
+  const std::string k40 = "'0123456789abcdefghijABCDEFGHIJKLMNOPQRST'";
+  const std::string kFourBits = "i30 i30 i30 i20 4bit i28 i0c";
   const struct {
     const char* name;
     std::string script;
+    ModuleSize module = kDefaultModule;
   } cases[] = {
       // Text and the address counter.
       {"text from the top left, sent on the pause", "'HELLO' |"},
@@ -151,10 +166,60 @@ TEST_F(Emulator, TheDisplayShowsWhatTheChipShows) {
        "i80 d00 d01 ic4 d01 d00 g0:1010101010101010 g1:0101010101010101 i80 |"},
       {"a spectrum analyser: eight characters redefined each frame",
        kCells0To7Twice + " | " + AnalyserFrame(0) + " " + AnalyserFrame(1) + " " + AnalyserFrame(2)},
+      // Every module's glass.
+      {"20x4: lines 3 and 4 at 0x14 and 0x54",
+       "i80 'line one' ic0 'line two' i94 'line three' id4 'line four'", k20x4},
+      {"20x4: line 1 runs on into line 3, line 3 into line 2", "i80 " + k40 + " 'xyz'", k20x4},
+      {"16x4: lines 3 and 4 at 0x10 and 0x50, columns 17-20 blank",
+       "i80 'sixteen columns!' i90 'line three' id0 'line four' ic0 '0123456789abcdefXYZ'", k16x4},
+      {"16x2: what lies past column 16 does not show", "i80 " + k20 + " ic0 " + k20 + " |", k16x2},
+      {"40x2: each line folded onto two rows", "i80 " + k40 + " ic0 " + k40 + " i94 '*'", k40x2},
+      {"16x1: the right half is the second line", "i80 'left hal' ic0 'right ha' i88 'hidden'", k16x1},
+      {"16x1 in one-line mode: sixteen cells of one line", "i30 i80 '0123456789abcdefgh'", k16x1},
+      {"20x1", "i80 " + k40 + " ic0 " + k40, k20x1},
+      {"8x2", "i80 " + k20 + " ic0 " + k20, k8x2},
+      {"24x2", "i80 " + k40 + " ic0 " + k40, k24x2},
+      {"40x1", "i80 " + k40 + " ic0 " + k40, k40x1},
+      // Cursor or Display Shift.
+      {"a marquee: the display shifted left, one cell a pause",
+       "'Hello, marquee world' | i18 | i18 | i18 i18 i18 |"},
+      {"shifted right, past the start", "ic0 'right' i1c | i1c i1c |"},
+      {"a whole line's worth of shifts comes round again", "'round' " + Repeat("i18 ", 39) + "| i18 |"},
+      {"20x4: lines 1 and 3 move as one", "i80 " + k40 + " ic0 " + k40 + " i18 | i18 i1c i1c |", k20x4},
+      {"40x2 shifted", "i80 " + k40 + " ic0 " + k40 + " i18 i18 |", k40x2},
+      {"text written while shifted lands where the glass shows it", "i18 i18 i80 'abc' ic5 'x' |"},
+      {"a cursor shift skips a cell", "'ab' i14 'c' i14 i14 'd'"},
+      {"cursor shifts back over text", "'abcd' i10 i10 'X' | i10 i10 i10 'Y'"},
+      {"Return Home undoes the shift", "'abc' i18 i18 | i02 'Z' |"},
+      {"Clear Display undoes the shift", "'abc' i1c | i01 'Z' |"},
+      // Entry Mode Set.
+      {"right-aligned numbers counting down", "i04 i93 '4321' | id3 '98' |"},
+      {"counting down past a line's start goes on at the other's end", "i04 ic2 'abcdef'"},
+      {"counting down on a 40x2", "i04 ic2 'abcdef' i80 'xy'", k40x2},
+      {"a ticker: each character shifts the display left", "i07 i94 'TICKER TAPE' |"},
+      {"shifting right with each character, counting down", "i05 i8a 'abc' |"},
+      {"counting up again after Clear Display", "i04 i85 'ab' i01 'cd'"},
+      {"custom characters defined counting down", "i04 i47 d1f d11 d11 d11 d11 d11 d11 d1f i06 i80 d00"},
+      // Display On/Off Control.
+      {"Display Off hides everything while the software writes", "'shown' | i08 | 'more' ic0 'text' | i0c |"},
+      {"Display On shows the glass as it is then, shifted", "'abc' i08 i18 'def' | i0c |"},
+      {"Display Off with nothing shown, then on", "i08 i0c 'x'"},
+      // The address counter runs on past a line's 40th address.
+      {"past the 40th address of line 1 to line 2", "i80 " + k40 + " 'wrap'"},
+      {"past the 40th address of line 2 to line 1", "ic0 " + k40 + " 'home'"},
+      {"one-line mode: one line of 80 addresses", "i30 i80 " + k40 + k40 + " 'back'"},
+      {"one-line mode shifted", "i30 'one line' i18 i18 | i1c |"},
+      {"back to two lines", "i30 'one' | i38 ic0 'two' |"},
+      // The 4-bit bus.
+      {"4-bit: text and a custom character", kFourBits + " i01 'four bits' g2:0e1f1f1f0e000000 ic0 d02 |"},
+      {"4-bit on a 20x4", kFourBits + " i94 'third line' id4 'fourth'", k20x4},
+      {"4-bit: back to 8 bits from between two nibbles",
+       kFourBits + " 'ab' 8bit d40 i30 i30 i30 i38 'cd'"},
+      {"4-bit: back to 8 bits from a byte's start", kFourBits + " 'ab' 8bit i30 i30 i30 i38 'cd'"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Run(c.script);
+    Run(c.script, c.module);
   }
 }
 
@@ -173,6 +238,7 @@ TEST_F(Emulator, PacketsWhereThePacketsAreThePoint) {
     const char* name;
     std::string script;
     Lines packets;
+    ModuleSize module = kDefaultModule;
   } cases[] = {
       {"a run goes at its sixth character, the rest on the pause", "'ABCDEFG'",
        {"02 06 41 42 43 44 45 46", "02 01 47 00 00 00 00 00"}},
@@ -188,14 +254,19 @@ TEST_F(Emulator, PacketsWhereThePacketsAreThePoint) {
        {"03 74 00 00 00 00 00 00", "02 01 7a 00 00 00 00 00"}},
       {"defined before use: no repaint", "g0:1f11111111111f00 i80 d00 'a' |",
        {"04 00 7f 41 41 41 7f 00", "02 02 00 61 00 00 00 00"}},
-      {"redefined in place: its cell painted again and the cursor put back",
-       "g7:1111111111111111 i80 d07 'ab' | g7:0404040404040404 |",
+      {"redefined in place: its cell painted again; the cursor moves back only for text",
+       "g7:1111111111111111 i80 d07 'ab' | g7:0404040404040404 | 'c'",
        {"04 07 ff 00 00 00 ff 00", "02 03 07 61 62 00 00 00", "04 07 00 00 ff 00 00 00",
-        "03 00 00 00 00 00 00 00", "02 01 07 00 00 00 00 00", "03 12 00 00 00 00 00 00"}},
+        "03 00 00 00 00 00 00 00", "02 01 07 00 00 00 00 00", "03 12 00 00 00 00 00 00",
+        "02 01 63 00 00 00 00 00"}},
+      {"Display Off with text shown: one clear", "'ab' | i08 'cd' |", {"02 02 61 62 00 00 00 00", "01 02 00 00 00 00 00 00"}},
+      {"Display Off with nothing shown: nothing", "i08 'cd' |", {}},
+      {"20x4: line 3 is addressed on row 3", "i94 'x'", {"03 00 02 00 00 00 00 00", "02 01 78 00 00 00 00 00"}, {20, 4}},
+      {"16x2: text past the 16th column is not sent", "i8f 'abc'", {"03 5a 00 00 00 00 00 00", "02 01 61 00 00 00 00 00"}, {16, 2}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Session session(messages);
+    Session session(messages, c.module);
     EXPECT_EQ(session.Run(c.script), c.packets);
   }
 }
@@ -214,17 +285,38 @@ TEST_F(Emulator, ABurstOfRedefinitionsCostsOneRepaint) {
   EXPECT_EQ(Kinds(session.Run(oneByOne + "|")), "GGGGGGGGPTTT");
 }
 
-TEST_F(Emulator, UnsupportedInstructionsAreReported) {
-  Session session(messages);
-  session.Run("i1c i10 i18 i14 i07 i06 i05 i00");
-  EXPECT_EQ(Messages(),
-            "TODO: screen shift right\n"
-            "TODO: cursor shift left\n"
-            "TODO: screen shift left\n"
-            "TODO: cursor shift right\n"
-            "TODO: unsupported entry mode\n"
-            "TODO: unsupported entry mode\n"
-            "TODO: unsupported command 00\n");
+TEST_F(Emulator, TheFourBitBusSendsWhatTheEightBitBusSends) {
+  const std::string session =
+      "i01 'Hello' g1:0e1f1f1f0e000000 ic0 d01 'x' | i18 | i04 i93 '12' | i08 | i0c i07 'ab' |";
+  Session eight(messages);
+  Session four(messages);
+  const Lines sent = eight.Run("i30 i30 i30 i38 i0c " + session);
+  EXPECT_EQ(four.Run("i30 i30 i30 i20 4bit i28 i0c " + session), sent);
+  EXPECT_GT(sent.size(), 10u);
+}
+
+TEST_F(Emulator, WhatItSays) {
+  const struct {
+    const char* name;
+    std::string script;
+    ModuleSize module;
+    std::string said;
+  } cases[] = {
+      {"shifts and entry modes are carried out: nothing said", "i1c i10 i18 i14 i07 i06 i05 i04", kDefaultModule, ""},
+      {"00 is no instruction", "i00", kDefaultModule, "TODO: unsupported command 00\n"},
+      {"00 on the 4-bit bus", "i30 i30 i30 i20 i00 i00", kDefaultModule, "TODO: unsupported command 00\n"},
+      {"lines 3 and 4 of a 20x4 addressed: said once", "i94 'a' id4 i94", kDefaultModule, kTwentyByFourHint},
+      {"addresses near them are not lines 3 and 4", "i95 id3 i14", kDefaultModule, ""},
+      {"nothing to say with the 20x4 module", "i94 id4", ModuleSize{20, 4}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::fclose(messages);
+    messages = std::tmpfile();
+    Session session(messages, c.module);
+    session.Run(c.script);
+    EXPECT_EQ(Messages(), c.said);
+  }
 }
 
 TEST_F(Emulator, HighBitsOfACommandAreIgnored) {
@@ -239,7 +331,7 @@ TEST_F(Emulator, GeometryOutOfRangeFallsBackTo20By2) {
   test::CapturedDevice captured;
   const struct {
     std::uint8_t columns, lines, wantColumns, wantLines;
-  } cases[] = {{7, 3, 20, 2}, {40, 1, 40, 1}, {8, 0, 8, 2}, {41, 2, 20, 2}};
+  } cases[] = {{7, 3, 20, 2}, {40, 1, 40, 1}, {8, 0, 8, 2}, {41, 2, 20, 2}, {20, 4, 20, 4}, {40, 4, 40, 2}};
   for (const auto& c : cases) {
     CharacterLcdEmulator emulator(&captured.Device(), c.columns, c.lines);
     EXPECT_EQ(emulator.Columns(), c.wantColumns);
