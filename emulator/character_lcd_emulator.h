@@ -43,6 +43,11 @@ class CharacterLcdEmulator {
   // Called when the command stream pauses: sends whatever is pending, then
   // paints the cells where the display no longer shows the glass.
   virtual void Flush();
+  // Whether the next Flush has anything to send: text, glyph rows or a
+  // repaint. While it has not, nothing needs the emulator until a command.
+  bool HasPending() const {
+    return pendingText != 0 || pendingGlyphRows != 0 || repaintDue || device->MayShowOldShapes();
+  }
   virtual void WriteData(std::uint8_t data);
   virtual void WriteInstruction(std::uint8_t instruction);
   virtual void FlushGlyph();
