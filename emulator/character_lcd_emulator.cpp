@@ -210,25 +210,23 @@ void CharacterLcdEmulator::WriteData(std::uint8_t data) {
 void CharacterLcdEmulator::WriteDdram(std::uint8_t data) {
   const std::uint8_t address = ddramAddress;
   ddram[address] = data;
-  if (!DdramAddressExists(address)) {
+  const bool exists = DdramAddressExists(address);
+  const Place place = PlaceOf(address);
+  ddramAddress = NextDdramAddress(address, countUp);
+  if (shiftOnWrite) {
+    // The text shows once the display has moved; the repaint paints it there.
+    SendPending();
+    ShiftDisplay(!countUp);
+  } else if (!exists) {
     // An address the chip lacks: the counter counts on as seven bits, and
     // the run follows on at the display's cursor, as it always has here.
-    ddramAddress = static_cast<std::uint8_t>((address + (countUp ? 1 : -1)) & kDdramAddressMask);
-    if (!displayOn || !PlacesByColumn() || !countUp) return;
+    if (!place.shown || !PlacesByColumn() || !countUp) return;
     runByColumn = true;
     AddToRun(data);
     // Past the end of a 64-address line: what the run holds so far is never sent.
     if ((ddramAddress & kColumnMask) == 0) runCut = pendingText;
-    return;
-  }
-  const Place place = PlaceOf(address);
-  ddramAddress = NextDdramAddress(address, countUp);
-  if (runByColumn) {
+  } else if (runByColumn) {
     AddToRun(data);
-  } else if (shiftOnWrite) {
-    // The text shows once the display has moved; the repaint paints it there.
-    SendPending();
-    ShiftDisplay(!countUp);
   } else if (!countUp) {
     // The display's cursor only moves right: text counting down is painted
     // at the pause.
