@@ -1,13 +1,16 @@
 // lptlcd: lets the USB graphic display stand in for the HD44780 character LCD
-// that older software drives through the parallel port. Takes no arguments
-// and runs until it is terminated.
+// that older software drives through the parallel port. Its one option names
+// the module the software was set up for; it runs until it is terminated.
 
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "capture/capture_loop.h"
+#include "capture/command_line.h"
 #include "capture/port_write_decoder.h"
 #include "capture/session_instance.h"
 #include "common/console_win32.h"
@@ -28,7 +31,22 @@ void ReportRingFailure(const lptlcd::RingObjectsFailure& failure) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char* argv[]) {
+  // Before anything is touched: a mistyped option must leave the running
+  // copy, the shared objects and the display alone.
+  const lptlcd::CommandLine commandLine =
+      lptlcd::ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  if (commandLine.action == lptlcd::CommandLineAction::kHelp) {
+    std::fputs(lptlcd::HelpText().c_str(), stdout);
+    std::fflush(stdout);
+    return 0;
+  }
+  if (commandLine.action == lptlcd::CommandLineAction::kError) {
+    std::fputs((commandLine.error + "\n" + lptlcd::UsageText()).c_str(), stderr);
+    std::fflush(stderr);
+    return 2;
+  }
+
   // Standard output is often a pipe to whoever watches the program, and the
   // program ends by being terminated: every message, the worker thread's
   // too, is flushed as it is printed, and goes out in one piece. Should the
@@ -52,7 +70,7 @@ int main() {
     lptlcd::FatalExit("");
   }
   if (!lptlcd::Init()) lptlcd::FatalExit("Unable to init LCD buffer");
-  lptlcd::StartWorker();
+  lptlcd::StartWorker(commandLine.module);
 
   auto* decoder =
       new lptlcd::PortWriteDecoder([](lptlcd::LcdCommand command) { lptlcd::Enqueue(command); });
