@@ -1,9 +1,10 @@
 #pragma once
 // lptlcd's command line: which character module the driving software was set
-// up for, or a request for help. Portable, so that it is tested natively.
+// up for, or a request for help. Portable, so that it is tested natively;
+// without std::string, which lptlcd.exe does not link (its runtime pulls in
+// more than the program needs, and imports XP's checked list lacks).
 
-#include <string>
-#include <vector>
+#include <cstddef>
 
 #include "emulator/module_size.h"
 
@@ -11,22 +12,26 @@ namespace lptlcd {
 
 enum class CommandLineAction { kRun, kHelp, kError };
 
+// Room for the longest error line: an argument is quoted with at most 40 of
+// its characters.
+constexpr std::size_t kCommandLineErrorBytes = 160;
+
 struct CommandLine {
   CommandLineAction action = CommandLineAction::kRun;
-  ModuleSize module = kDefaultModule;  // kRun: the module to show
-  std::string error;                   // kError: one line, without its newline
+  ModuleSize module = kDefaultModule;      // kRun: the module to show
+  char error[kCommandLineErrorBytes] = {};  // kError: one line, without its newline
 };
 
-// Reads the arguments after the program's name, left to right: the first
-// help option or the first fault decides, so `--help --modul` prints the
-// help and `--modul --help` is an error. No arguments: kDefaultModule.
-CommandLine ParseCommandLine(const std::vector<std::string>& args);
+// Reads the `count` arguments after the program's name, left to right: the
+// first help option or the first fault decides, so `--help --modul` prints
+// the help and `--modul --help` is an error. No arguments: kDefaultModule.
+CommandLine ParseCommandLine(int count, const char* const* args);
 
 // What follows the error line on standard error; ends in a newline.
-std::string UsageText();
+const char* UsageText();
 
 // What --help prints: what lptlcd does, the usage, the option and the sizes;
 // ends in a newline.
-std::string HelpText();
+const char* HelpText();
 
 }  // namespace lptlcd

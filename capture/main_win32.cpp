@@ -5,9 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "capture/capture_loop.h"
 #include "capture/command_line.h"
@@ -35,14 +33,14 @@ int main(int argc, char* argv[]) {
   // Before anything is touched: a mistyped option must leave the running
   // copy, the shared objects and the display alone.
   const lptlcd::CommandLine commandLine =
-      lptlcd::ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+      argc > 1 ? lptlcd::ParseCommandLine(argc - 1, argv + 1) : lptlcd::CommandLine();
   if (commandLine.action == lptlcd::CommandLineAction::kHelp) {
-    std::fputs(lptlcd::HelpText().c_str(), stdout);
+    std::fputs(lptlcd::HelpText(), stdout);
     std::fflush(stdout);
     return 0;
   }
   if (commandLine.action == lptlcd::CommandLineAction::kError) {
-    std::fputs((commandLine.error + "\n" + lptlcd::UsageText()).c_str(), stderr);
+    std::fprintf(stderr, "%s\n%s", commandLine.error, lptlcd::UsageText());
     std::fflush(stderr);
     return 2;
   }

@@ -10,14 +10,16 @@ namespace {
 
 // What a command line gives, as one string: "run 20x4", "help" or the error.
 std::string Outcome(const std::vector<std::string>& args) {
-  const CommandLine line = ParseCommandLine(args);
+  std::vector<const char*> pointers;
+  for (const std::string& arg : args) pointers.push_back(arg.c_str());
+  const CommandLine line = ParseCommandLine(static_cast<int>(pointers.size()), pointers.data());
   switch (line.action) {
     case CommandLineAction::kRun:
       return "run " + std::to_string(line.module.columns) + "x" + std::to_string(line.module.lines);
     case CommandLineAction::kHelp:
       return "help";
     case CommandLineAction::kError:
-      return line.error;
+      return std::string(line.error);
   }
   return "?";
 }
@@ -63,6 +65,7 @@ const Case kCases[] = {
     // The error stays one line, and a long argument does not bury it.
     {{"a\nb\r"}, "lptlcd: unexpected argument 'a?b?'"},
     {{"-" + std::string(60, 'z')}, "lptlcd: unknown option '-" + std::string(39, 'z') + "...'"},
+    {{"--module", std::string(60, '7') + "x2"}, "lptlcd: no module " + std::string(40, '7') + "... " + kSizes},
 };
 
 TEST(CommandLine, EachArgumentListGivesItsOutcome) {
@@ -75,10 +78,10 @@ TEST(CommandLine, EachArgumentListGivesItsOutcome) {
 
 // The help names every size, the default and the usage line that errors print.
 TEST(CommandLine, HelpListsTheSizesTheDefaultAndTheUsage) {
-  const std::string help = HelpText();
+  const std::string help(HelpText());
   EXPECT_NE(std::string::npos, help.find("\nSizes: 8x1 8x2 16x1 16x2 16x4 20x1 20x2 20x4 24x2 40x1 40x2\n"));
   EXPECT_NE(std::string::npos, help.find("\nWithout --module lptlcd shows a 20x2 module.\n"));
-  const std::string usage = UsageText();
+  const std::string usage(UsageText());
   EXPECT_EQ(0u, usage.find("usage: lptlcd [--module WxH]\n"));
   EXPECT_NE(std::string::npos, help.find("\nusage: lptlcd [--module WxH]\n"));
   std::size_t lines = 0;

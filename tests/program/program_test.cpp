@@ -225,9 +225,9 @@ TEST(ProgramArguments, EachCommandLineEndsOrRunsAsItShould) {
       {"--help", 0, HelpText(), ""},
       {"/?", 0, HelpText(), ""},
       {"--module 20x3", 2, "",
-       "lptlcd: no module 20x3 (sizes: 8x1 8x2 16x1 16x2 16x4 20x1 20x2 20x4 24x2 40x1 40x2)\n" +
-           UsageText()},
-      {"--modul 20x4", 2, "", "lptlcd: unknown option '--modul'\n" + UsageText()},
+       std::string("lptlcd: no module 20x3 (sizes: 8x1 8x2 16x1 16x2 16x4 20x1 20x2 20x4 24x2 "
+                   "40x1 40x2)\n") + UsageText()},
+      {"--modul 20x4", 2, "", std::string("lptlcd: unknown option '--modul'\n") + UsageText()},
       {"--module 20x4", kKeepsRunning, "Attempting to open ", ""},
   };
   for (const ArgumentsRow& row : rows) {
