@@ -1,8 +1,8 @@
 #pragma once
 // lptlcd's command line: which character module the driving software was set
-// up for, or a request for help. Portable, so that it is tested natively;
-// without std::string, which lptlcd.exe does not link (its runtime pulls in
-// more than the program needs, and imports XP's checked list lacks).
+// up for, or a request for help. Portable, so that it is tested natively.
+// No std::string: lptlcd.exe links none, as libstdc++'s string code brings
+// msvcrt imports that have not been checked against Windows XP's.
 
 #include <cstddef>
 
