@@ -1,6 +1,6 @@
 // lptlcd: lets the USB graphic display stand in for the HD44780 character LCD
-// that older software drives through the parallel port. Takes no arguments
-// and runs until it is terminated.
+// that older software drives through the parallel port. Its one option names
+// the module the software was set up for; it runs until it is terminated.
 
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "capture/capture_loop.h"
+#include "capture/command_line.h"
 #include "capture/port_write_decoder.h"
 #include "capture/session_instance.h"
 #include "common/console_win32.h"
@@ -28,7 +29,22 @@ void ReportRingFailure(const lptlcd::RingObjectsFailure& failure) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char* argv[]) {
+  // Before anything is touched: a mistyped option must leave the running
+  // copy, the shared objects and the display alone.
+  const lptlcd::CommandLine commandLine =
+      argc > 1 ? lptlcd::ParseCommandLine(argc - 1, argv + 1) : lptlcd::CommandLine();
+  if (commandLine.action == lptlcd::CommandLineAction::kHelp) {
+    std::fputs(lptlcd::HelpText(), stdout);
+    std::fflush(stdout);
+    return 0;
+  }
+  if (commandLine.action == lptlcd::CommandLineAction::kError) {
+    std::fprintf(stderr, "%s\n%s", commandLine.error, lptlcd::UsageText());
+    std::fflush(stderr);
+    return 2;
+  }
+
   // Standard output is often a pipe to whoever watches the program, and the
   // program ends by being terminated: every message, the worker thread's
   // too, is flushed as it is printed, and goes out in one piece. Should the
@@ -52,7 +68,7 @@ int main() {
     lptlcd::FatalExit("");
   }
   if (!lptlcd::Init()) lptlcd::FatalExit("Unable to init LCD buffer");
-  lptlcd::StartWorker();
+  lptlcd::StartWorker(commandLine.module);
 
   auto* decoder =
       new lptlcd::PortWriteDecoder([](lptlcd::LcdCommand command) { lptlcd::Enqueue(command); });

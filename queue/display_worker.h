@@ -10,13 +10,12 @@
 
 #include "device/display_recovery.h"
 #include "emulator/character_lcd_emulator.h"
+#include "emulator/module_size.h"
 #include "queue/command_queue.h"
 
 namespace lptlcd {
 
 constexpr DWORD kIdleFlushMilliseconds = 1;
-constexpr std::uint8_t kEmulatedColumns = 20;
-constexpr std::uint8_t kEmulatedLines = 2;
 
 enum class WorkerExit { kWaitFailed, kStopped };
 
@@ -36,11 +35,13 @@ WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emula
 bool RequestMillisecondTimer();
 
 // The thread's procedure: opens the display (or ends the process with status
-// 1), sends the start-up packets and runs the loop over TheCommandQueue().
-void __cdecl DisplayWorker(void* unused);
+// 1), sends the start-up packets and runs the loop over TheCommandQueue(),
+// emulating the module *module (a ModuleSize that outlives the thread).
+void __cdecl DisplayWorker(void* module);
 
-// Starts DisplayWorker on its own thread. A failure to start goes unnoticed,
-// as start-up has nothing better to do than carry on capturing.
-void StartWorker();
+// Starts DisplayWorker on its own thread, emulating `module`. A failure to
+// start goes unnoticed, as start-up has nothing better to do than carry on
+// capturing.
+void StartWorker(ModuleSize module);
 
 }  // namespace lptlcd

@@ -59,24 +59,27 @@ bool RequestMillisecondTimer() {
   return ::timeBeginPeriod(1) == TIMERR_NOERROR;
 }
 
-void __cdecl DisplayWorker(void*) {
+void __cdecl DisplayWorker(void* module) {
+  const ModuleSize size = *static_cast<const ModuleSize*>(module);
   // All live until the process ends: nothing ever stops the worker for good
   // except the process itself.
   auto* device = new UsbDisplayDevice();
   if (!device->IsOpen()) FatalExit("Unable to open device\n");
   device->SendControl1();
   device->ClearScreen();
-  auto* emulator = new CharacterLcdEmulator(device, kEmulatedColumns, kEmulatedLines);
+  auto* emulator = new CharacterLcdEmulator(device, size.columns, size.lines);
   auto* watch = new DisplayWriteWatch(*device, stdout);
   auto* recovery = new DisplayRecovery(*device, *watch, &FindDisplayAgain);
   RunDisplayWorkerLoop(TheCommandQueue(), *emulator, nullptr, recovery);
 }
 
-void StartWorker() {
+void StartWorker(ModuleSize module) {
   // The period is never given back: the process keeps needing it until it
   // ends, and Windows drops it then.
   RequestMillisecondTimer();
-  _beginthread(&DisplayWorker, 0, nullptr);
+  // The thread's copy lives until the process ends, as the thread does.
+  auto* size = new ModuleSize(module);
+  if (_beginthread(&DisplayWorker, 0, size) == static_cast<std::uintptr_t>(-1)) delete size;
 }
 
 }  // namespace lptlcd

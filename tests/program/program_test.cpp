@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "capture/command_line.h"
+#include "capture/session_instance.h"
 #include "common/locks.h"
 #include "ring/port_write_ring.h"
 #include "ring/ring_records.h"
@@ -202,6 +204,66 @@ TEST_F(ProgramTest, ProducerDyingWhileHoldingTheMutexDoesNotStopTheProgram) {
   ASSERT_TRUE(received.WaitForCount(4, kGenerousMs));
   EXPECT_EQ((std::vector<Packet>{kStart, kClear, kTextA, kTextB}), received.Packets());
   EXPECT_TRUE(program.IsRunning());
+}
+
+// The command line, through the real program. A copy told to print its help
+// or given a bad command line ends at once; were it to claim the session or
+// create the shared objects first (the traps set below for it), it would end
+// with status 1 saying so instead, and one that opened the display would be
+// seen connecting to it.
+constexpr long kKeepsRunning = -1;
+
+struct ArgumentsRow {
+  const char* arguments;
+  long status;  // or kKeepsRunning: the start-up packets arrive and it runs on
+  std::string output;
+  std::string errors;
+};
+
+TEST(ProgramArguments, EachCommandLineEndsOrRunsAsItShould) {
+  const ArgumentsRow rows[] = {
+      {"--help", 0, HelpText(), ""},
+      {"/?", 0, HelpText(), ""},
+      {"--module 20x3", 2, "",
+       std::string("lptlcd: no module 20x3 (sizes: 8x1 8x2 16x1 16x2 16x4 20x1 20x2 20x4 24x2 "
+                   "40x1 40x2)\n") + UsageText()},
+      {"--module 20x4", kKeepsRunning, "Attempting to open ", ""},
+  };
+  for (const ArgumentsRow& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    const bool ends = row.status != kKeepsRunning;
+    DisplayRegistration display("B");
+    ASSERT_TRUE(display.ok());
+    PacketRecorder received;
+    DisplayPipeServer server(received.Handler());
+    ASSERT_TRUE(server.Start());
+    UniqueKernelHandle otherCopy;
+    UniqueKernelHandle squatter;
+    if (ends) {
+      otherCopy.Reset(::CreateMutexA(nullptr, FALSE, kSessionInstanceName));
+      squatter.Reset(::CreateMutexA(nullptr, FALSE, kRingSectionName));
+      ASSERT_TRUE(otherCopy && squatter);
+    }
+    ChildProcess program;
+    ASSERT_TRUE(program.Start(LptlcdProgramPath() + " " + row.arguments));
+    if (ends) {
+      EXPECT_EQ(row.status, program.WaitForExit(kGenerousMs));
+      EXPECT_EQ(row.output, program.Output());
+      // Had it opened the display, the start-up packets would be on their way.
+      EXPECT_FALSE(received.WaitForCount(1, 500));
+      EXPECT_EQ(0, server.ConnectionCount());
+    } else {
+      ASSERT_TRUE(received.WaitForCount(2, kGenerousMs));
+      EXPECT_EQ((std::vector<Packet>{kStart, kClear}), received.Packets());
+      EXPECT_TRUE(program.WaitForOutput(row.output + display.InterfacePath() + "\n", kGenerousMs));
+      Producer producer;
+      EXPECT_TRUE(producer.Open());
+      EXPECT_TRUE(program.IsRunning());
+      program.Terminate();
+    }
+    EXPECT_EQ(row.errors, program.Errors());
+    server.Stop();
+  }
 }
 
 }  // namespace
