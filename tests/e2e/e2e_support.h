@@ -29,7 +29,8 @@ class Simulator : public SimulatorProcess {
 // the program only ever ends that way.
 class Program {
  public:
-  bool Start();
+  // With the program's own command-line arguments, if any.
+  bool Start(const std::string& arguments = "");
   ~Program() { process.Terminate(); }
   std::string Output() const { return process.Output(); }
   bool IsRunning() const { return process.IsRunning(); }
@@ -41,7 +42,7 @@ class Program {
 
 // Starts the display, then the program, and waits for the program's two
 // start-up packets.
-void StartDisplayAndProgram(Simulator& sim, Program& program);
+void StartDisplayAndProgram(Simulator& sim, Program& program, const std::string& arguments = "");
 
 // lcdfeed with these arguments, waited for within the flood bound.
 ChildResult Feed(const std::string& arguments);

@@ -20,11 +20,13 @@ std::string Quoted(const std::string& path) { return "\"" + WindowsPath(path) + 
 
 Simulator::Simulator(const std::string& name) : SimulatorProcess(LCDSIM_EXE, "e2e_" + name) {}
 
-bool Program::Start() { return process.Start(Quoted(LPTLCD_EXE)); }
+bool Program::Start(const std::string& arguments) {
+  return process.Start(Quoted(LPTLCD_EXE) + (arguments.empty() ? "" : " " + arguments));
+}
 
-void StartDisplayAndProgram(Simulator& sim, Program& program) {
+void StartDisplayAndProgram(Simulator& sim, Program& program, const std::string& arguments) {
   ASSERT_TRUE(sim.Start()) << sim.Output();
-  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(program.Start(arguments));
   ASSERT_TRUE(sim.WaitForPacketCount(2)) << program.Output();
   const std::vector<std::string> packets = sim.Packets();
   ASSERT_EQ(packets[0], kStartPackets[0]);

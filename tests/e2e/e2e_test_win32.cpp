@@ -98,35 +98,22 @@ TEST(EndToEnd, PacedRecordStreamGivesTheSamePacketsAsLcdreplay) {
 // Sessions that real LCD software sends, each correct on a real module: the
 // display must end each part showing, pixel for pixel, what an HD44780's
 // glass shows for the same bytes (the display's font standing in for the
-// chip's character ROM). A part is written as tests/oracle/bus_script.h says.
-TEST(EndToEnd, TheDisplayShowsWhatTheChipShows) {
-  const std::string bars[2] = {"d00 d00 d00 d00 d00 d1f d1f d1f", "d00 d00 d1f d1f d1f d1f d1f d1f"};
-  const struct {
-    const char* name;
-    std::string writes;
-  } parts[] = {
-      {"set-up, custom characters, Clear Display, text with no address",
-       "i38 i38 i38 i0c i06 i01 i40 d1f d11 d11 d11 d11 d11 d1f d00 d04 d0e d1f d0e d04 d00 d00 d00 "
-       "i01 'Hi' d00 d01"},
-      {"text at column 5, Clear Display, a character at column 7", "i85 'abc' i01 i87 'X'"},
-      {"Set DDRAM Address 3E, Return Home, text", "ibe i02 'abc'"},
-      {"cells written before their character is defined", "ic0 'beat' d07 d06 i78 d00 d0a d1f d1f d0e d04 d00 d00 i80"},
-      {"the heartbeat redefined in place", "i78 d00 d00 d0a d0e d04 d00 d00 d00 i80"},
-      {"a character redefined twice in one burst, in CGRAM at the pause",
-       "i70 d1f d1f d1f d1f d1f d1f d1f d1f i70 d01 d02 d04 d08 d10 d08 d04 d02"},
-      {"an analyser: sixteen cells, frame one",
-       "i01 i80 d00 d01 d02 d03 d04 d05 d06 d07 d00 d01 d02 d03 d04 d05 d06 d07 i40 " + bars[0] + " " +
-           bars[1] + " " + bars[0] + " " + bars[1] + " " + bars[0] + " " + bars[1] + " " + bars[0] +
-           " " + bars[1] + " i80"},
-      {"an analyser: frame two", "i40 " + bars[1] + " " + bars[1] + " " + bars[0] + " " + bars[0] +
-                                     " " + bars[1] + " " + bars[0] + " " + bars[1] + " " + bars[1] + " i80"},
-  };
-  Simulator sim("chip");
+// chip's character ROM), on the module lptlcd was started for. A part is
+// written as tests/oracle/bus_script.h says.
+struct Part {
+  const char* name;
+  std::string writes;
+};
+
+void ExpectTheChipsGlass(const char* simName, ModuleSize module, const std::vector<Part>& parts) {
+  Simulator sim(simName);
   Program program;
-  StartDisplayAndProgram(sim, program);
-  ChipOracle chip;
+  char size[16];
+  std::snprintf(size, sizeof size, "--module %dx%d", module.columns, module.lines);
+  StartDisplayAndProgram(sim, program, module == kDefaultModule ? "" : size);
+  ChipOracle chip(module);
   int number = 0;
-  for (const auto& part : parts) {
+  for (const Part& part : parts) {
     SCOPED_TRACE(part.name);
     std::string script;
     const std::string bad = ForEachBusStep(
@@ -140,11 +127,60 @@ TEST(EndToEnd, TheDisplayShowsWhatTheChipShows) {
         [] { ADD_FAILURE() << "a part is fed whole, without pauses"; });
     ASSERT_EQ(bad, "");
     ASSERT_EQ(chip.NotCarriedOut(), "");
-    FeedPart(sim, "part" + std::to_string(++number), script);
+    FeedPart(sim, std::string(simName) + "_part" + std::to_string(++number), script);
     EXPECT_EQ(SettledPixels(sim), chip.GlassPixels()) << "the display:\n"
                                                       << sim.Text() << "the chip:\n"
                                                       << chip.GlassText();
   }
+}
+
+const char kForty[] = "'0123456789abcdefghijABCDEFGHIJKLMNOPQRST'";
+
+TEST(EndToEnd, TheDisplayShowsWhatTheChipShows) {
+  const std::string bars[2] = {"d00 d00 d00 d00 d00 d1f d1f d1f", "d00 d00 d1f d1f d1f d1f d1f d1f"};
+  ExpectTheChipsGlass(
+      "chip", kDefaultModule,
+      {{"set-up, custom characters, Clear Display, text with no address",
+        "i38 i38 i38 i0c i06 i01 i40 d1f d11 d11 d11 d11 d11 d1f d00 d04 d0e d1f d0e d04 d00 d00 d00 "
+        "i01 'Hi' d00 d01"},
+       {"text at column 5, Clear Display, a character at column 7", "i85 'abc' i01 i87 'X'"},
+       {"Set DDRAM Address 3E, Return Home, text", "ibe i02 'abc'"},
+       {"cells written before their character is defined", "ic0 'beat' d07 d06 i78 d00 d0a d1f d1f d0e d04 d00 d00 i80"},
+       {"the heartbeat redefined in place", "i78 d00 d00 d0a d0e d04 d00 d00 d00 i80"},
+       {"a character redefined twice in one burst, in CGRAM at the pause",
+        "i70 d1f d1f d1f d1f d1f d1f d1f d1f i70 d01 d02 d04 d08 d10 d08 d04 d02"},
+       {"an analyser: sixteen cells, frame one",
+        "i01 i80 d00 d01 d02 d03 d04 d05 d06 d07 d00 d01 d02 d03 d04 d05 d06 d07 i40 " + bars[0] + " " +
+            bars[1] + " " + bars[0] + " " + bars[1] + " " + bars[0] + " " + bars[1] + " " + bars[0] +
+            " " + bars[1] + " i80"},
+       {"an analyser: frame two", "i40 " + bars[1] + " " + bars[1] + " " + bars[0] + " " + bars[0] +
+                                      " " + bars[1] + " " + bars[0] + " " + bars[1] + " " + bars[1] + " i80"},
+       {"a marquee: the display shifted left", "i01 'Hello, marquee' ic0 'second line' i18 i18 i18"},
+       {"and shifted right past the start", "i1c i1c i1c i1c i1c"},
+       {"Return Home undoes the shift; a cell skipped with a cursor shift", "i02 'ab' i14 'c'"},
+       {"right-aligned numbers, counting down", "i01 i04 i93 '4321' id3 '987' i06"},
+       {"a ticker: the display shifts with each character", "i01 i07 i90 'TICKER' i06"},
+       {"Display Off: nothing shows while the software writes", "i01 'shown' i08 ic0 'written dark'"},
+       {"Display On: the glass as it then is", "i0c"},
+       {"text runs on past the 40th address into line 2", std::string("i01 i80 ") + kForty + " 'wrap'"},
+       {"one-line mode: the second line shows nothing", "i30 i01 'one line of 80' i18"},
+       {"two lines again", "i38 i02 ic0 'two'"},
+       {"a 4-bit bus: its initialisation, text and a custom character",
+        "i30 i30 i30 i20 4bit i28 i01 'four bits' g2:0e1f1f1f0e000000 ic0 d02 'x'"},
+       {"back to 8 bits by the module's own initialisation", "8bit i30 i30 i30 i38 i80 'eight'"}});
+}
+
+TEST(EndToEnd, EveryModuleShowsWhatItsGlassShows) {
+  ExpectTheChipsGlass("chip20x4", ModuleSize{20, 4},
+                      {{"four lines", "i38 i0c i06 i01 i80 'line one' ic0 'line two' i94 'line three' id4 'line four'"},
+                       {"lines 1 and 3 shift together", "i18 i18"},
+                       {"line 1 runs on into line 3", std::string("i01 i80 ") + kForty}});
+  ExpectTheChipsGlass("chip40x2", ModuleSize{40, 2},
+                      {{"each line folded onto two rows",
+                        std::string("i38 i0c i06 i01 i80 ") + kForty + " ic0 " + kForty + " i18"}});
+  ExpectTheChipsGlass("chip16x1", ModuleSize{16, 1},
+                      {{"its right half is the second line", "i38 i0c i06 i01 i80 'left hal' ic0 'right ha'"},
+                       {"one-line mode: sixteen cells of one line", "i30 i80 '0123456789abcdef'"}});
 }
 
 TEST(EndToEnd, WhatAProducerQueuedBeforeTheProgramStartedIsDrained) {
