@@ -22,7 +22,9 @@ std::string Where(int column, int row) {
 
 // Instructions after which the address counter holds a DDRAM address that
 // was set, not counted to: Set DDRAM Address, Clear Display, Return Home.
-bool SetsDdramAddress(std::uint8_t instruction) { return instruction >= 0x80 || (instruction >= 0x01 && instruction <= 0x03); }
+bool SetsDdramAddress(std::uint8_t instruction) {
+  return instruction >= 0x80 || (instruction >= 0x01 && instruction <= 0x03);
+}
 
 }  // namespace
 
