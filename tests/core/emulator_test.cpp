@@ -28,6 +28,11 @@ class Session {
   explicit Session(std::FILE* messages, ModuleSize module = kDefaultModule)
       : emulator(&captured.Device(), module.columns, module.lines), oracle(module) {
     emulator.SetMessageStream(messages);
+    // The chip as software leaves it after its set-up, which is how lptlcd
+    // finds a module it starts beside (and a chip whose display was never
+    // turned on shows nothing); the set-up sends nothing.
+    Write(false, 0x38);
+    Write(false, 0x0C);
   }
 
   // Runs the script; returns the packets it sent and checks the screen
@@ -69,11 +74,10 @@ class Emulator : public ::testing::Test {
  protected:
   ~Emulator() override { std::fclose(messages); }
 
-  // Software's set-up first (8-bit bus, two lines, display on), as every
-  // session has it; it sends nothing.
+  // A session that lptlcd carries out all of.
   Lines Run(const std::string& script, ModuleSize module = kDefaultModule) {
     Session session(messages, module);
-    const Lines sent = session.Run("i38 i0c " + script);
+    const Lines sent = session.Run(script);
     EXPECT_EQ(session.Oracle().NotCarriedOut(), "") << "the session leaves what lptlcd carries out";
     return sent;
   }
@@ -273,7 +277,7 @@ TEST_F(Emulator, PacketsWhereThePacketsAreThePoint) {
 
 TEST_F(Emulator, ABurstOfRedefinitionsCostsOneRepaint) {
   Session session(messages);
-  session.Run("i38 i0c " + kCells0To7Twice + " | " + AnalyserFrame(0));
+  session.Run(kCells0To7Twice + " | " + AnalyserFrame(0));
   // Eight definitions, then the sixteen cells in one span: a position and
   // three runs, which leave the cursor where it stood.
   EXPECT_EQ(Kinds(session.Run(AnalyserFrame(1))), "GGGGGGGGPTTT");

@@ -71,10 +71,10 @@ TEST_F(PacketCheck, GlyphCodeAboveSevenIsCaught) {
   EXPECT_EQ(Check(Sent()), "packet 1 (04 08 01 02 03 04 05 00): glyph code 8 is not 0 to 7");
 }
 
-TEST_F(PacketCheck, PositionRowAboveOneIsCaught) {
-  device.SetPosition(12, 1);
-  device.SetPosition(12, 2);
-  EXPECT_EQ(Check(Sent()), "packet 1 (03 0c 02 00 00 00 00 00): position row 2 is not 0 or 1");
+TEST_F(PacketCheck, PositionRowBelowTheFourthIsCaught) {
+  device.SetPosition(12, 3);
+  device.SetPosition(12, 4);
+  EXPECT_EQ(Check(Sent()), "packet 1 (03 0c 04 00 00 00 00 00): position row 4 is not 0 to 3");
 }
 
 // Packets no device builds, written out by hand: each fault, and which one
@@ -112,7 +112,7 @@ TEST(PacketCheckByHand, EachFaultIsNamedWithItsPacket) {
        "packet 0 (01 09 00 00 00 00 00 00): unknown control value 0x09"},
       // Only the first fault is named.
       {{0x01, 0x02, 0, 0, 0, 0, 0, 0, 0x03, 0x00, 0x05, 0, 0, 0, 0, 0, 0x04, 0x09, 0, 0, 0, 0, 0, 0},
-       "packet 1 (03 00 05 00 00 00 00 00): position row 5 is not 0 or 1"},
+       "packet 1 (03 00 05 00 00 00 00 00): position row 5 is not 0 to 3"},
   };
   for (const auto& c : cases) EXPECT_EQ(Check(c.bytes), c.fault);
   EXPECT_EQ(CheckPackets(nullptr, 0), "");

@@ -20,6 +20,15 @@ bool Hex(const std::string& step, std::size_t at, std::uint8_t& byte) {
 std::string ForEachBusStep(const std::string& script,
                            const std::function<void(bool, std::uint8_t)>& write,
                            const std::function<void()>& pause) {
+  bool fourBit = false;
+  const auto byte = [&](bool registerSelect, std::uint8_t value) {
+    if (!fourBit) {
+      write(registerSelect, value);
+      return;
+    }
+    write(registerSelect, static_cast<std::uint8_t>(value & 0xF0));
+    write(registerSelect, static_cast<std::uint8_t>(value << 4));
+  };
   for (std::size_t at = 0; at < script.size();) {
     if (script[at] == ' ') {
       ++at;
@@ -29,17 +38,20 @@ std::string ForEachBusStep(const std::string& script,
     end = end == std::string::npos ? script.size() : end + (script[at] == '\'' ? 1 : 0);
     const std::string step = script.substr(at, end - at);
     at = end;
-    std::uint8_t byte = 0;
-    if ((step[0] == 'i' || step[0] == 'd') && step.size() == 3 && Hex(step, 1, byte)) {
-      write(step[0] == 'd', byte);
+    std::uint8_t value = 0;
+    if ((step[0] == 'i' || step[0] == 'd') && step.size() == 3 && Hex(step, 1, value)) {
+      byte(step[0] == 'd', value);
     } else if (step[0] == '\'' && step.size() >= 2 && step.back() == '\'') {
-      for (std::size_t i = 1; i + 1 < step.size(); ++i) write(true, static_cast<std::uint8_t>(step[i]));
+      for (std::size_t i = 1; i + 1 < step.size(); ++i) byte(true, static_cast<std::uint8_t>(step[i]));
     } else if (step[0] == 'g' && step.size() == 19 && step[1] >= '0' && step[1] <= '7' && step[2] == ':') {
-      write(false, static_cast<std::uint8_t>(0x40 + 8 * (step[1] - '0')));
+      std::uint8_t rows[8];
       for (std::size_t row = 0; row < 8; ++row) {
-        if (!Hex(step, 3 + 2 * row, byte)) return step;
-        write(true, byte);
+        if (!Hex(step, 3 + 2 * row, rows[row])) return step;  // nothing of it written
       }
+      byte(false, static_cast<std::uint8_t>(0x40 + 8 * (step[1] - '0')));
+      for (std::uint8_t row : rows) byte(true, row);
+    } else if (step == "4bit" || step == "8bit") {
+      fourBit = step == "4bit";
     } else if (step == "|") {
       pause();
     } else {

@@ -10,12 +10,20 @@ namespace {
 
 constexpr int kCellWidth = lptlcd::sim::kCellWidth;
 constexpr int kCellHeight = lptlcd::sim::kCellHeight;
-constexpr std::uint8_t kLastColumn = 0x27;  // of a line's 40 addresses
+constexpr int kRows = lptlcd::sim::kTextRows;
+// Whole cells only: the partial 21st column is not the glass's.
+constexpr int kColumns = lptlcd::sim::kTextColumns;
 
-std::string Where(int column, int line) {
+std::string Where(int column, int row) {
   char text[48];
-  std::snprintf(text, sizeof text, "line %d column %d: ", line, column);
+  std::snprintf(text, sizeof text, "row %d column %d: ", row, column);
   return text;
+}
+
+// Instructions after which the address counter holds a DDRAM address that
+// was set, not counted to: Set DDRAM Address, Clear Display, Return Home.
+bool SetsDdramAddress(std::uint8_t instruction) {
+  return instruction >= 0x80 || (instruction >= 0x01 && instruction <= 0x03);
 }
 
 }  // namespace
@@ -24,48 +32,45 @@ void ChipOracle::NotCarried(const char* what) {
   if (notCarriedOut.empty()) notCarriedOut = what;
 }
 
-void ChipOracle::Write(bool registerSelect, std::uint8_t byte) {
-  if (registerSelect) {
-    if (!chip.AddressesCgram()) {
-      const std::uint8_t address = chip.AddressCounter();
-      if (ranOffLine) NotCarried("text ran on past the 40th address of a line");
-      if (!chip.DdramAddressExists(address)) NotCarried("text written to an address the chip lacks");
-      ranOffLine = (address & 0x3F) == kLastColumn;
-    }
-  } else if (byte >= 0x80 || byte == 0x01 || byte == 0x02 || byte == 0x03) {
-    ranOffLine = false;  // Set DDRAM Address, Clear Display, Return Home
-  } else if (byte >= 0x40) {
-    // Set CGRAM Address: carried out.
-  } else if (byte >= 0x20) {
-    if (!(byte & 0x10)) NotCarried("a 4-bit bus");
-    if (!(byte & 0x08)) NotCarried("one-line mode");
-  } else if (byte >= 0x10) {
-    NotCarried("cursor or display shift");
-  } else if (byte >= 0x04 && byte < 0x08) {
-    if (!(byte & 0x02)) NotCarried("addresses counting down");
-    if (byte & 0x01) NotCarried("display shift on each write");
+void ChipOracle::Write(bool registerSelect, std::uint8_t bus) {
+  const std::optional<Hd44780Chip::BusByte> byte = chip.ByteCompletedBy(registerSelect, bus);
+  if (byte && byte->registerSelect && !chip.AddressesCgram() &&
+      (addressLost || !chip.DdramAddressExists(chip.AddressCounter()))) {
+    NotCarried("text written to an address the chip lacks");
   }
-  chip.Write(registerSelect, byte);
+  chip.Write(registerSelect, bus);
+  if (byte && !byte->registerSelect && SetsDdramAddress(byte->value)) addressLost = false;
+  // Set to a missing address, or left on one by a change of line mode.
+  if (!chip.AddressesCgram() && !chip.DdramAddressExists(chip.AddressCounter())) addressLost = true;
 }
 
 bool ChipOracle::Comparable() const {
-  return notCarriedOut.empty() && chip.DisplayOn() && !chip.CursorShown();
+  return notCarriedOut.empty() && !chip.CursorShown() && !chip.TallFont();
+}
+
+std::optional<std::uint8_t> ChipOracle::DisplayedAddress(int column, int row) const {
+  if (column < 0 || column >= kColumns || row < 0 || row >= kRows) return std::nullopt;
+  if (module.columns <= kColumns) return chip.ShownAddress(module, column, row);
+  // A wide module: each line on two rows, its first 20 columns, then the rest.
+  return chip.ShownAddress(module, column + (row % 2) * kColumns, row / 2);
 }
 
 std::string ChipOracle::Difference(const lptlcd::sim::DisplayModel& display) const {
-  for (int line = 0; line < lptlcd::sim::kTextRows; ++line) {
-    for (int column = 0; column < Hd44780Chip::kGlassColumns; ++column) {
-      const int shown = display.CellCode(column, line);
-      if (line >= Hd44780Chip::kGlassLines) {
-        if (shown != ' ') return Where(column, line) + "the display shows something below the glass";
+  for (int row = 0; row < kRows; ++row) {
+    for (int column = 0; column < kColumns; ++column) {
+      const int shown = display.CellCode(column, row);
+      const std::optional<std::uint8_t> address = DisplayedAddress(column, row);
+      if (!address) {
+        if (shown != ' ') return Where(column, row) + "the glass shows nothing here, the display does";
         continue;
       }
-      const std::uint8_t code = chip.ShownCode(column, line);
+      const std::uint8_t code = chip.Ddram(*address);
       if (!Hd44780Chip::IsCustom(code)) {
         if (shown != code) {
-          char text[80];
-          std::snprintf(text, sizeof text, "the chip shows code %02x, the display %02x", code, shown);
-          return Where(column, line) + text;
+          char text[96];
+          std::snprintf(text, sizeof text, "the chip shows code %02x (address %02x), the display %02x", code,
+                        *address, static_cast<unsigned>(shown));
+          return Where(column, row) + text;
         }
         continue;
       }
@@ -73,11 +78,11 @@ std::string ChipOracle::Difference(const lptlcd::sim::DisplayModel& display) con
       for (int y = 0; y < kCellHeight; ++y) {
         for (int x = 0; x < kCellWidth; ++x) {
           const bool lit = x < 5 && (rows[static_cast<std::size_t>(y)] >> (4 - x) & 1) != 0;
-          if (display.Pixel(column * kCellWidth + x, line * kCellHeight + y) != lit) {
+          if (display.Pixel(column * kCellWidth + x, row * kCellHeight + y) != lit) {
             char text[96];
             std::snprintf(text, sizeof text, "custom character %d: pixel %d,%d differs from CGRAM",
                           code & 7, x, y);
-            return Where(column, line) + text;
+            return Where(column, row) + text;
           }
         }
       }
@@ -91,16 +96,19 @@ std::string ChipOracle::Judge(const sim::DisplayModel& display) const {
   const std::string difference = Difference(display);
   if (difference.empty()) return "";
   std::string shown;
-  for (int row = 0; row < Hd44780Chip::kGlassLines; ++row) shown += "|" + display.TextRow(row) + "|\n";
-  return difference + "\nthe chip shows\n" + GlassText() + "the display\n" + shown;
+  for (int row = 0; row < kRows; ++row) shown += "|" + display.TextRow(row) + "|\n";
+  char what[64];
+  std::snprintf(what, sizeof what, "\nthe chip, as a %dx%d module, shows\n", module.columns, module.lines);
+  return difference + what + GlassText() + "the display\n" + shown;
 }
 
 std::string ChipOracle::GlassText() const {
   std::string text;
-  for (int line = 0; line < Hd44780Chip::kGlassLines; ++line) {
+  for (int row = 0; row < kRows; ++row) {
     text += '|';
-    for (int column = 0; column < Hd44780Chip::kGlassColumns; ++column) {
-      const std::uint8_t code = chip.ShownCode(column, line);
+    for (int column = 0; column < kColumns; ++column) {
+      const std::optional<std::uint8_t> address = DisplayedAddress(column, row);
+      const std::uint8_t code = address ? chip.Ddram(*address) : 0x20;
       text += Hd44780Chip::IsCustom(code) ? '*' : code >= 0x20 && code < 0x7F ? static_cast<char>(code) : '?';
     }
     text += "|\n";
@@ -108,15 +116,13 @@ std::string ChipOracle::GlassText() const {
   return text;
 }
 
-}  // namespace lptlcd::test
-
-namespace lptlcd::test {
-
 std::vector<std::string> ChipOracle::GlassPixels() const {
-  std::vector<std::string> rows(lptlcd::sim::kScreenHeight, std::string(lptlcd::sim::kScreenWidth, '0'));
-  for (int line = 0; line < Hd44780Chip::kGlassLines; ++line) {
-    for (int column = 0; column < Hd44780Chip::kGlassColumns; ++column) {
-      const std::uint8_t code = chip.ShownCode(column, line);
+  std::vector<std::string> pixels(lptlcd::sim::kScreenHeight, std::string(lptlcd::sim::kScreenWidth, '0'));
+  for (int row = 0; row < kRows; ++row) {
+    for (int column = 0; column < kColumns; ++column) {
+      const std::optional<std::uint8_t> address = DisplayedAddress(column, row);
+      if (!address) continue;
+      const std::uint8_t code = chip.Ddram(*address);
       const Hd44780Chip::CharacterRows custom = chip.CustomRows(code);
       const lptlcd::sim::FontColumns& font = lptlcd::sim::FontCharacter(code);
       for (int y = 0; y < kCellHeight; ++y) {
@@ -124,13 +130,13 @@ std::vector<std::string> ChipOracle::GlassPixels() const {
           const bool lit = Hd44780Chip::IsCustom(code)
                                ? (custom[static_cast<std::size_t>(y)] >> (4 - x) & 1) != 0
                                : (font[static_cast<std::size_t>(x)] >> y & 1) != 0;
-          rows[static_cast<std::size_t>(line * kCellHeight + y)]
-              [static_cast<std::size_t>(column * kCellWidth + x)] = lit ? '1' : '0';
+          pixels[static_cast<std::size_t>(row * kCellHeight + y)]
+                [static_cast<std::size_t>(column * kCellWidth + x)] = lit ? '1' : '0';
         }
       }
     }
   }
-  return rows;
+  return pixels;
 }
 
 }  // namespace lptlcd::test

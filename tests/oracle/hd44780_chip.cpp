@@ -6,7 +6,10 @@ namespace {
 constexpr std::uint8_t kBlank = 0x20;
 constexpr int kLineLength = 40;        // DDRAM cells of a line in two-line mode
 constexpr std::uint8_t kLine2 = 0x40;  // two-line mode: line 2 starts here
-constexpr std::uint8_t kOneLineEnd = 0x4F;
+constexpr int kOneLineLength = 80;     // one-line mode: 0x00-0x4F
+constexpr std::uint8_t kOneLineEnd = kOneLineLength - 1;
+// The 16x1 most are built as: an 8x2 glass whose right half is line 2.
+constexpr ModuleSize kSplit16x1 = {16, 1};
 }  // namespace
 
 Hd44780Chip::Hd44780Chip() {
@@ -16,11 +19,30 @@ Hd44780Chip::Hd44780Chip() {
   cgram.fill(0);
 }
 
-void Hd44780Chip::Write(bool registerSelect, std::uint8_t byte) {
-  if (registerSelect) {
-    Data(byte);
+std::optional<Hd44780Chip::BusByte> Hd44780Chip::ByteCompletedBy(bool registerSelect,
+                                                                 std::uint8_t bus) const {
+  if (eightBit) return BusByte{registerSelect, bus};
+  if (!highNibble) return std::nullopt;
+  return BusByte{highNibble->registerSelect, static_cast<std::uint8_t>(highNibble->value | bus >> 4)};
+}
+
+void Hd44780Chip::Write(bool registerSelect, std::uint8_t bus) {
+  const std::optional<BusByte> byte = ByteCompletedBy(registerSelect, bus);
+  if (!byte) {
+    highNibble = BusByte{registerSelect, static_cast<std::uint8_t>(bus & 0xF0)};
+    return;
+  }
+  // The nibble is used up before the byte runs: a Function Set in it may
+  // change the bus width for the next pulse.
+  highNibble.reset();
+  Execute(*byte);
+}
+
+void Hd44780Chip::Execute(BusByte byte) {
+  if (byte.registerSelect) {
+    Data(byte.value);
   } else {
-    Instruction(byte);
+    Instruction(byte.value);
   }
 }
 
@@ -31,9 +53,10 @@ void Hd44780Chip::Instruction(std::uint8_t byte) {
   } else if (byte & 0x40) {  // Set CGRAM Address
     ac = byte & 0x3F;
     inCgram = true;
-  } else if (byte & 0x20) {  // Function Set: DL, N (F only matters with one line)
+  } else if (byte & 0x20) {  // Function Set: DL, N, F
     eightBit = (byte & 0x10) != 0;
     twoLines = (byte & 0x08) != 0;
+    tallFont = (byte & 0x04) != 0;
   } else if (byte & 0x10) {  // Cursor or Display Shift
     const bool right = (byte & 0x04) != 0;
     if (byte & 0x08) {
@@ -70,7 +93,8 @@ void Hd44780Chip::Data(std::uint8_t byte) {
   }
   ddram[ac & 0x7F] = byte;
   StepAddress(increment);
-  // With S set each write also shifts the display: left when counting up.
+  // With S set each DDRAM write also shifts the display: left when counting
+  // up (CGRAM writes never shift it).
   if (shiftOnWrite) ShiftDisplay(!increment);
 }
 
@@ -96,9 +120,9 @@ void Hd44780Chip::StepAddress(bool up) {
 }
 
 void Hd44780Chip::ShiftDisplay(bool right) {
-  // Shifting left shows later addresses: column c shows c + shift.
-  const int cells = twoLines ? kLineLength : kOneLineEnd + 1;
-  shift = (shift + (right ? cells - 1 : 1)) % cells;
+  // One count for both line modes: 40 divides 80, so the count modulo 40 is
+  // the two-line shift whichever way it was reached.
+  shift = (shift + (right ? kOneLineLength - 1 : 1)) % kOneLineLength;
 }
 
 bool Hd44780Chip::DdramAddressExists(std::uint8_t address) const {
@@ -106,14 +130,24 @@ bool Hd44780Chip::DdramAddressExists(std::uint8_t address) const {
   return (address & 0x3F) < kLineLength;
 }
 
-std::uint8_t Hd44780Chip::ShownCode(int column, int line) const {
-  if (!twoLines) {
-    // One line mode: a 20x2 glass shows only the first line.
-    if (line != 0) return kBlank;
-    return ddram[static_cast<std::size_t>((column + shift) % (kOneLineEnd + 1))];
+std::optional<std::uint8_t> Hd44780Chip::ShownAddress(ModuleSize module, int column, int line) const {
+  if (!displayOn || column < 0 || line < 0 || column >= module.columns || line >= module.lines) {
+    return std::nullopt;
   }
-  const int address = (line == 0 ? 0 : kLine2) + (column + shift) % kLineLength;
-  return ddram[static_cast<std::size_t>(address)];
+  // Where the cell sits on the controller: its line (0 or 1) and position.
+  // A 4-line module's lines 3 and 4 go on with lines 1 and 2.
+  int controllerLine = line % 2;
+  int position = column + (line / 2) * module.columns;
+  if (module == kSplit16x1 && twoLines && column >= 8) {
+    controllerLine = 1;
+    position = column - 8;
+  }
+  if (!twoLines) {
+    // One line of 80; nothing drives the second line's cells.
+    if (controllerLine != 0) return std::nullopt;
+    return static_cast<std::uint8_t>((position + shift) % kOneLineLength);
+  }
+  return static_cast<std::uint8_t>((controllerLine == 0 ? 0 : kLine2) + (position + shift) % kLineLength);
 }
 
 Hd44780Chip::CharacterRows Hd44780Chip::CustomRows(std::uint8_t code) const {

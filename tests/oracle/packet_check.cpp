@@ -12,8 +12,8 @@ namespace {
 // The emulator sends at most this many characters in one text run, so one
 // packet always carries a whole run.
 constexpr int kMaxTextRun = kPacketDataSize;
-// The emulated module's two lines are the display's top two text rows.
-constexpr int kTextRows = 2;
+// A module's glass takes up to all four of the display's text rows.
+constexpr int kTextRows = kDisplayTextRows;
 
 std::string Hex(std::uint8_t byte) {
   char text[8];
@@ -57,7 +57,7 @@ std::string CheckPacket(const std::uint8_t* packet) {
     return "glyph code " + std::to_string(value) + " is not 0 to 7";
   }
   if (command == kCommandPosition && packet[2] >= kTextRows) {
-    return "position row " + std::to_string(packet[2]) + " is not 0 or 1";
+    return "position row " + std::to_string(packet[2]) + " is not 0 to 3";
   }
   for (int i = 2 + count; i < kPacketSize; ++i) {
     if (packet[i] != 0) {

@@ -41,6 +41,15 @@ TEST(LcdRecordWriter, InitSequenceThroughTheDecoder) {
   }
 }
 
+TEST(LcdRecordWriter, NibblesAreTwoPulsesHighNibbleFirstOnTheTopFourBits) {
+  for (Waveform waveform : {Waveform::kNormal, Waveform::kInverted}) {
+    LcdRecordWriter w(waveform);
+    w.Nibbles(false, 0x28);
+    w.Nibbles(true, 0x4A);
+    EXPECT_EQ(Decode(w.Records()), (Commands{0x020, 0x080, 0x140, 0x1A0}));
+  }
+}
+
 TEST(LcdRecordWriter, TextAtLineAddresses) {
   for (Waveform waveform : {Waveform::kNormal, Waveform::kInverted}) {
     LcdRecordWriter w(waveform);

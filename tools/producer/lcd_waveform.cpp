@@ -48,6 +48,11 @@ void LcdRecordWriter::Byte(bool isData, std::uint8_t value) {
   rest = atRest;
 }
 
+void LcdRecordWriter::Nibbles(bool isData, std::uint8_t value) {
+  Byte(isData, static_cast<std::uint8_t>(value & 0xF0));
+  Byte(isData, static_cast<std::uint8_t>(value << 4));
+}
+
 void LcdRecordWriter::Init() {
   Instruction(hd44780::kFunctionSet8Bit2Lines);
   Instruction(hd44780::kFunctionSet8Bit2Lines);

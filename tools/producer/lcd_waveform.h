@@ -32,6 +32,9 @@ class LcdRecordWriter {
 
   void Instruction(std::uint8_t value) { Byte(false, value); }
   void Data(std::uint8_t value) { Byte(true, value); }
+  // A byte on the 4-bit bus: two pulses, the high nibble then the low one,
+  // each on data bits 7-4 (the module's DB7-DB4) with bits 3-0 low.
+  void Nibbles(bool isData, std::uint8_t value);
 
   // The power-up sequence LCD software sends: 0x38 three times, display on,
   // entry mode increment, clear.
