@@ -259,7 +259,7 @@ TEST_F(Emulator, PacketsWhereThePacketsAreThePoint) {
       {"defined before use: no repaint", "g0:1f11111111111f00 i80 d00 'a' |",
        {"04 00 7f 41 41 41 7f 00", "02 02 00 61 00 00 00 00"}},
       {"redefined in place: its cell painted again; the cursor moves back only for text",
-       "g7:1111111111111111 i80 d07 'ab' | g7:0404040404040404 | 'c'",
+       "g7:1111111111111111 i80 d07 'ab' | g7:0404040404040404 | i83 'c'",
        {"04 07 ff 00 00 00 ff 00", "02 03 07 61 62 00 00 00", "04 07 00 00 ff 00 00 00",
         "03 00 00 00 00 00 00 00", "02 01 07 00 00 00 00 00", "03 12 00 00 00 00 00 00",
         "02 01 63 00 00 00 00 00"}},
