@@ -134,8 +134,9 @@ void CharacterLcdEmulator::CursorOrDisplayShift(std::uint8_t instruction) {
 }
 
 void CharacterLcdEmulator::ShiftDisplay(bool right) {
-  const int length = twoLines ? kTwoLineLength : kOneLineLength;
-  displayShift = static_cast<std::uint8_t>((displayShift + (right ? length - 1 : 1)) % length);
+  // Counted round the one line's 80 cells; two lines take it modulo 40, so
+  // that a change of line mode keeps where the display stood.
+  displayShift = static_cast<std::uint8_t>((displayShift + (right ? kOneLineLength - 1 : 1)) % kOneLineLength);
   layout.Update(twoLines, displayShift);
   repaintDue = true;
 }
@@ -267,7 +268,7 @@ bool CharacterLcdEmulator::DdramAddressExists(std::uint8_t address) const {
 }
 
 bool CharacterLcdEmulator::PlacesByColumn() const {
-  return ModuleSize{columns, lines} == kDefaultModule && twoLines && displayShift == 0;
+  return ModuleSize{columns, lines} == kDefaultModule && twoLines && displayShift % kTwoLineLength == 0;
 }
 
 CharacterLcdEmulator::Place CharacterLcdEmulator::PlaceOf(std::uint8_t address) const {

@@ -122,7 +122,7 @@ class CharacterLcdEmulator {
   bool countUp = true;
   bool shiftOnWrite = false;
   bool displayOn = true;
-  std::uint8_t displayShift = 0;  // cells the display is shifted to the left
+  std::uint8_t displayShift = 0;  // cells the display is shifted to the left, 0-79
   // On the 4-bit bus: the high nibble of a byte whose low one is to come.
   bool nibblePending = false;
   LcdCommand firstNibble = 0;
