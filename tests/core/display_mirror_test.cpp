@@ -173,19 +173,23 @@ Shown ShownAfter(const Bytes& bytes) {
 }
 
 TEST(DisplayMirrorTest, ARedrawnDisplayShowsWhatOneThatSawEverythingShows) {
-  // Sessions of the emulator's own packets: random instructions and
-  // characters, custom characters redefined while showing, far columns
-  // (whose positions wrap off the cell grid), clears and returns home.
-  for (unsigned seed = 1; seed <= 40; ++seed) {
+  // Sessions of the emulator's own packets, on every module: random
+  // instructions and characters, custom characters redefined while showing,
+  // far columns (whose positions wrap off the cell grid), clears and returns
+  // home, shifts, entry modes, Display Off and On, one and two lines.
+  constexpr std::uint8_t kModes[] = {0x18, 0x1C, 0x10, 0x14, 0x04, 0x05, 0x06, 0x07, 0x08, 0x0C, 0x30, 0x38};
+  constexpr unsigned kModules = sizeof kSupportedModules / sizeof kSupportedModules[0];
+  for (unsigned seed = 1; seed <= 44; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937 engine(seed);
     const auto random = [&engine] { return static_cast<unsigned>(engine()); };
     PacketCapture capture;
     UsbDisplayDevice device(capture.OpenWriter());
-    CharacterLcdEmulator emulator(&device, 20, 2);
+    const ModuleSize module = kSupportedModules[seed % kModules];
+    CharacterLcdEmulator emulator(&device, module.columns, module.lines);
     emulator.SetMessageStream(std::tmpfile());
     for (int step = 0; step < 400; ++step) {
-      const unsigned pick = random() % 20;
+      const unsigned pick = random() % 22;
       if (pick < 12) {
         emulator.Execute(static_cast<LcdCommand>(0x100 | (random() % 3 == 0 ? random() % 8 : 0x20 + random() % 95)));
       } else if (pick < 15) {
@@ -198,6 +202,8 @@ TEST(DisplayMirrorTest, ARedrawnDisplayShowsWhatOneThatSawEverythingShows) {
         emulator.Execute(0x01);
       } else if (pick == 18) {
         emulator.Execute(0x02);
+      } else if (pick >= 20) {
+        emulator.Execute(kModes[random() % sizeof kModes]);
       } else {
         emulator.Flush();
       }
