@@ -19,14 +19,14 @@ std::vector<PortWriteRecord> FloodRecords(Waveform waveform, std::size_t count) 
 }
 
 TEST(FloodPattern, InitThenTextCyclingThroughPrintables) {
-  // 6 init bytes, then per 20 text bytes one address: 6 + 200 + 10 bytes.
-  const auto records = FloodRecords(Waveform::kNormal, 4 * 216);
+  // 7 init bytes, then per 20 text bytes one address: 7 + 200 + 10 bytes.
+  const auto records = FloodRecords(Waveform::kNormal, 4 * 217);
   const auto commands = Decode(records);
-  ASSERT_EQ(commands.size(), 216u);
-  EXPECT_EQ(std::vector<LcdCommand>(commands.begin(), commands.begin() + 6),
-            (std::vector<LcdCommand>{0x38, 0x38, 0x38, 0x0C, 0x06, 0x01}));
+  ASSERT_EQ(commands.size(), 217u);
+  EXPECT_EQ(std::vector<LcdCommand>(commands.begin(), commands.begin() + 7),
+            (std::vector<LcdCommand>{0x38, 0x38, 0x38, 0x38, 0x0C, 0x06, 0x01}));
   std::size_t k = 0;
-  for (std::size_t i = 6; i < commands.size(); ++i) {
+  for (std::size_t i = 7; i < commands.size(); ++i) {
     if (k % 20 == 0) {
       EXPECT_EQ(commands[i], (k / 20) % 2 == 0 ? 0x080 : 0x0C0) << "command " << i;
       ++i;
@@ -58,9 +58,9 @@ TEST(FloodPattern, InvertedStreamDecodesLikeTheNormalOne) {
 }
 
 TEST(FloodScreen, ShowsTheLastRowOfEachLine) {
-  // 6 init bytes + 60 text bytes with 3 address sets: 69 bytes, 276 records.
+  // 7 init bytes + 60 text bytes with 3 address sets: 70 bytes, 280 records.
   // Text byte k is ' ' + k; rows: k 0-19 line 0, 20-39 line 1, 40-59 line 0.
-  const auto screen = FloodScreen(4 * 69, Waveform::kNormal);
+  const auto screen = FloodScreen(4 * 70, Waveform::kNormal);
   std::string line0, line1;
   for (int k = 40; k < 60; ++k) line0 += static_cast<char>(0x20 + k);
   for (int k = 20; k < 40; ++k) line1 += static_cast<char>(0x20 + k);
@@ -96,16 +96,16 @@ TEST(FloodScreen, CountsAByteOnceItsEnableEdgeIsIn) {
 }
 
 TEST(FloodScreen, LargeFloodWrapsThroughThePrintables) {
-  // 200,000 records = 50,000 bytes: 6 init, then groups of 21 (address + 20).
-  // 49,994 = 2380 * 21 + 14: 47,600 + 13 text bytes, the last row on line 0
-  // (row 2380 is even) holding 13 new bytes over the row before it.
+  // 200,000 records = 50,000 bytes: 7 init, then groups of 21 (address + 20).
+  // 49,993 = 2380 * 21 + 13: 47,600 + 12 text bytes, the last row on line 0
+  // (row 2380 is even) holding 12 new bytes over the row before it.
   const auto screen = FloodScreen(200000, Waveform::kNormal);
   auto row = [](std::uint64_t r, unsigned n) {
     std::string s;
     for (unsigned c = 0; c < n; ++c) s += static_cast<char>(0x20 + (r * 20 + c) % 95);
     return s;
   };
-  EXPECT_EQ(screen[0], row(2380, 13) + row(2378, 20).substr(13));
+  EXPECT_EQ(screen[0], row(2380, 12) + row(2378, 20).substr(12));
   EXPECT_EQ(screen[1], row(2379, 20));
 }
 

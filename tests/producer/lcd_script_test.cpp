@@ -37,7 +37,7 @@ TEST(LcdScript, EveryCommandThroughTheDecoder) {
       << error;
   ASSERT_EQ(steps.size(), 1u);
   EXPECT_EQ(steps[0].kind, Kind::kRecords);
-  Commands expected{0x38, 0x38, 0x38, 0x0C, 0x06, 0x01, 0x80};
+  Commands expected{0x38, 0x38, 0x38, 0x38, 0x0C, 0x06, 0x01, 0x80};
   for (char c : std::string("Hi there")) expected.push_back(static_cast<LcdCommand>(0x100 | c));
   // One blank separates the line number from the text; the second is text.
   expected.insert(expected.end(), {0xC0, 0x120, 0x178, 0xC5, 0x141, 0x123, 0x142});

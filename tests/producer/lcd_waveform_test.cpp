@@ -37,7 +37,7 @@ TEST(LcdRecordWriter, InitSequenceThroughTheDecoder) {
   for (Waveform waveform : {Waveform::kNormal, Waveform::kInverted}) {
     LcdRecordWriter w(waveform);
     w.Init();
-    EXPECT_EQ(Decode(w.Records()), (Commands{0x38, 0x38, 0x38, 0x0C, 0x06, 0x01}));
+    EXPECT_EQ(Decode(w.Records()), (Commands{0x38, 0x38, 0x38, 0x38, 0x0C, 0x06, 0x01}));
   }
 }
 

@@ -81,7 +81,7 @@ TEST_F(LcdfeedTest, TextInBothWaveforms) {
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0u) << r.err;
     const Records records = View().Drain();
-    Commands expected{0x38, 0x38, 0x38, 0x0C, 0x06, 0x01, 0x80};
+    Commands expected{0x38, 0x38, 0x38, 0x38, 0x0C, 0x06, 0x01, 0x80};
     for (LcdCommand c : TextCommands("Hello")) expected.push_back(c);
     expected.push_back(0xC0);
     for (LcdCommand c : TextCommands("big world")) expected.push_back(c);
@@ -97,9 +97,9 @@ TEST_F(LcdfeedTest, ScriptWithCustomCharacterAndCursorMoves) {
   const ChildResult r = RunChild(kFeed + " --script " + file);
   ASSERT_TRUE(r.finished);
   EXPECT_EQ(r.exitCode, 0u) << r.err;
-  EXPECT_EQ(r.out, Summary(4 * 21, 2, 0));
+  EXPECT_EQ(r.out, Summary(4 * 22, 2, 0));
   EXPECT_EQ(Decode(View().Drain()),
-            (Commands{0x38, 0x38, 0x38, 0x0C, 0x06, 0x01, 0x48, 0x104, 0x10E, 0x11F, 0x10E, 0x104,
+            (Commands{0x38, 0x38, 0x38, 0x38, 0x0C, 0x06, 0x01, 0x48, 0x104, 0x10E, 0x11F, 0x10E, 0x104,
                       0x100, 0x100, 0x100, 0x80, 0x147, 0x16F, 0xD3, 0x101, 0x02}));
 }
 
@@ -118,9 +118,9 @@ TEST_F(LcdfeedTest, FullRingIsGivenUpAndReported) {
   const ChildResult r = RunChild(kFeed + " --give-up 200 --text AB");
   ASSERT_TRUE(r.finished);
   EXPECT_EQ(r.exitCode, 1u);
-  // init (6 bytes) + address + 2 characters = 9 bytes, 36 records; 5 fit.
-  EXPECT_EQ(r.out, Summary(5, 1, 31));
-  EXPECT_EQ(r.err, "lcdfeed: the ring accepted nothing for 200 ms: 31 records could not be delivered\n");
+  // init (7 bytes) + address + 2 characters = 10 bytes, 40 records; 5 fit.
+  EXPECT_EQ(r.out, Summary(5, 1, 35));
+  EXPECT_EQ(r.err, "lcdfeed: the ring accepted nothing for 200 ms: 35 records could not be delivered\n");
   EXPECT_EQ(View().Ring().count, 65535);
 }
 

@@ -54,9 +54,9 @@ void LcdRecordWriter::Nibbles(bool isData, std::uint8_t value) {
 }
 
 void LcdRecordWriter::Init() {
-  Instruction(hd44780::kFunctionSet8Bit2Lines);
-  Instruction(hd44780::kFunctionSet8Bit2Lines);
-  Instruction(hd44780::kFunctionSet8Bit2Lines);
+  // Three to bring the bus to 8 bits from whatever state it was in (from the
+  // middle of a 4-bit byte they end as 0x33, one line), then the set-up's own.
+  for (int i = 0; i < 4; ++i) Instruction(hd44780::kFunctionSet8Bit2Lines);
   Instruction(hd44780::kDisplayOnCursorOff);
   Instruction(hd44780::kEntryModeIncrement);
   Instruction(hd44780::kClearDisplay);

@@ -36,8 +36,8 @@ class LcdRecordWriter {
   // each on data bits 7-4 (the module's DB7-DB4) with bits 3-0 low.
   void Nibbles(bool isData, std::uint8_t value);
 
-  // The power-up sequence LCD software sends: 0x38 three times, display on,
-  // entry mode increment, clear.
+  // The power-up sequence LCD software sends: 0x38 three times and once more
+  // as its own Function Set, display on, entry mode increment, clear.
   void Init();
   void Home() { Instruction(hd44780::kReturnHome); }
   void Clear() { Instruction(hd44780::kClearDisplay); }
