@@ -27,6 +27,8 @@ CharacterLcdEmulator::CharacterLcdEmulator(UsbDisplayDevice* displayDevice, std:
     : device(displayDevice),
       columns(cols >= 8 && cols <= 40 ? cols : 20),
       lines(ModuleLines(columns, lineCount)),
+      placesByColumn(ModuleSize{columns, lines} == kDefaultModule),
+      textByColumn(placesByColumn),
       layout(ModuleSize{columns, lines}) {
   // The chip's reset clears DDRAM to spaces, which is what a blank display shows.
   std::fill(std::begin(ddram), std::end(ddram), kSpace);
@@ -89,6 +91,7 @@ void CharacterLcdEmulator::WriteInstruction(std::uint8_t instruction) {
   } else if (instruction & kEntryModeSet) {
     countUp = (instruction & kEntryIncrement) != 0;
     shiftOnWrite = (instruction & kEntryShiftDisplay) != 0;
+    ModesChanged();
   } else if (instruction & kReturnHome) {
     SendPending();
     GoHome();
@@ -100,6 +103,7 @@ void CharacterLcdEmulator::WriteInstruction(std::uint8_t instruction) {
     device->ClearScreen();
     std::fill(std::begin(ddram), std::end(ddram), kSpace);
     countUp = true;
+    ModesChanged();
     GoHome();
   } else {
     std::fprintf(messages, "TODO: unsupported command %02x\n", instruction);
@@ -116,7 +120,7 @@ void CharacterLcdEmulator::FunctionSet(std::uint8_t instruction) {
   if (two == twoLines) return;
   SendPending();
   twoLines = two;
-  layout.Update(twoLines, displayShift);
+  UpdateLayout();
   repaintDue = true;
 }
 
@@ -137,7 +141,7 @@ void CharacterLcdEmulator::ShiftDisplay(bool right) {
   // Counted round the one line's 80 cells; two lines take it modulo 40, so
   // that a change of line mode keeps where the display stood.
   displayShift = static_cast<std::uint8_t>((displayShift + (right ? kOneLineLength - 1 : 1)) % kOneLineLength);
-  layout.Update(twoLines, displayShift);
+  UpdateLayout();
   repaintDue = true;
 }
 
@@ -148,6 +152,7 @@ void CharacterLcdEmulator::DisplayOnOffControl(std::uint8_t instruction) {
   const bool on = (instruction & kDisplayOn) != 0;
   if (on == displayOn) return;
   displayOn = on;
+  ModesChanged();
   if (on) {
     repaintDue = true;
     return;
@@ -164,7 +169,7 @@ void CharacterLcdEmulator::GoHome() {
   ddramAddress = 0;
   if (displayShift != 0) {
     displayShift = 0;
-    layout.Update(twoLines, displayShift);
+    UpdateLayout();
     repaintDue = true;
   }
   device->SetPosition(0, 0);
@@ -211,6 +216,20 @@ void CharacterLcdEmulator::WriteData(std::uint8_t data) {
 void CharacterLcdEmulator::WriteDdram(std::uint8_t data) {
   const std::uint8_t address = ddramAddress;
   ddram[address] = data;
+  const auto column = static_cast<std::uint8_t>(address & kColumnMask);
+  if (textByColumn && column < kTwoLineLength && !runByColumn) {
+    // What most software does most of the time, kept short: text counting
+    // up on the default module, each address at its own column.
+    ddramAddress = column + 1 < kTwoLineLength ? static_cast<std::uint8_t>(address + 1)
+                                               : static_cast<std::uint8_t>((address & kLine1Offset) ^ kLine1Offset);
+    const auto row = static_cast<std::uint8_t>(address >> 6);
+    if (column != cursorColumn || row != cursorRow) {
+      SendPending();
+      MoveCursorTo(Place{true, row, column});
+    }
+    AddToRun(data);
+    return;
+  }
   const bool exists = DdramAddressExists(address);
   const Place place = PlaceOf(address);
   ddramAddress = NextDdramAddress(address, countUp);
@@ -221,7 +240,7 @@ void CharacterLcdEmulator::WriteDdram(std::uint8_t data) {
   } else if (!exists) {
     // An address the chip lacks: the counter counts on as seven bits, and
     // the run follows on at the display's cursor, as it always has here.
-    if (!place.shown || !PlacesByColumn() || !countUp) return;
+    if (!place.shown || !placesByColumn || !countUp) return;
     runByColumn = true;
     AddToRun(data);
     // Past the end of a 64-address line: what the run holds so far is never sent.
@@ -267,13 +286,19 @@ bool CharacterLcdEmulator::DdramAddressExists(std::uint8_t address) const {
   return twoLines ? (address & kColumnMask) < kTwoLineLength : address < kOneLineLength;
 }
 
-bool CharacterLcdEmulator::PlacesByColumn() const {
-  return ModuleSize{columns, lines} == kDefaultModule && twoLines && displayShift % kTwoLineLength == 0;
+void CharacterLcdEmulator::UpdateLayout() {
+  layout.Update(twoLines, displayShift);
+  placesByColumn = ModuleSize{columns, lines} == kDefaultModule && twoLines && displayShift % kTwoLineLength == 0;
+  ModesChanged();
+}
+
+void CharacterLcdEmulator::ModesChanged() {
+  textByColumn = placesByColumn && displayOn && countUp && !shiftOnWrite;
 }
 
 CharacterLcdEmulator::Place CharacterLcdEmulator::PlaceOf(std::uint8_t address) const {
   if (!displayOn) return Place{false, 0, 0};
-  if (PlacesByColumn()) {
+  if (placesByColumn) {
     return Place{true, static_cast<std::uint8_t>((address & kLine1Offset) ? 1 : 0),
                  static_cast<std::uint8_t>(address & kColumnMask)};
   }

@@ -89,9 +89,9 @@ class CharacterLcdEmulator {
   std::uint8_t NextDdramAddress(std::uint8_t address, bool up) const;
   bool DdramAddressExists(std::uint8_t address) const;
   Place PlaceOf(std::uint8_t address) const;
-  // The module as the default one always showed it: every address of a
-  // line at its own column, those past the glass off the edge.
-  bool PlacesByColumn() const;
+  // Works out what every cell shows again, after a change of line mode or shift.
+  void UpdateLayout();
+  void ModesChanged();
   void ShiftDisplay(bool right);
   void MoveCursorTo(Place place);
   // What every display cell shows of the glass now.
@@ -134,6 +134,10 @@ class CharacterLcdEmulator {
   std::uint8_t firstPendingGlyph = 0;
   bool repaintDue = false;  // the glass changed in a way runs do not follow
   bool hintSaid = false;
+  // The module as the default one always showed it: every address of a line
+  // at its own column, those past the glass off the edge.
+  bool placesByColumn;
+  bool textByColumn;  // and text counts up, with no shift, on a display that is on
 
   ModuleLayout layout;
   std::FILE* messages = stdout;
