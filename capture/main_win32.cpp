@@ -37,11 +37,13 @@ int main(int argc, char* argv[]) {
   if (commandLine.action == lptlcd::CommandLineAction::kHelp) {
     std::fputs(lptlcd::HelpText(), stdout);
     std::fflush(stdout);
+    lptlcd::KeepWindowOpenToRead();  // a shortcut's window
     return 0;
   }
   if (commandLine.action == lptlcd::CommandLineAction::kError) {
     std::fprintf(stderr, "%s\n%s", commandLine.error, lptlcd::UsageText());
     std::fflush(stderr);
+    lptlcd::KeepWindowOpenToRead();
     return 2;
   }
 

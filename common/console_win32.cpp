@@ -90,14 +90,18 @@ void TurnOffQuickEdit() {
   }
 }
 
-void FatalExit(const char* message) {
-  SayOnStandardOutput(message);
+void KeepWindowOpenToRead() {
   DWORD mode = 0;
   const HANDLE input = ConsoleInput(mode);
   if (ShouldWaitForKeyBeforeClosing(ProcessesOnConsole(), input != nullptr)) {
     SayOnStandardOutput(kPressAKeyMessage);
     WaitForKey(input, kCloseWaitMs);
   }
+}
+
+void FatalExit(const char* message) {
+  SayOnStandardOutput(message);
+  KeepWindowOpenToRead();
   GiveConsoleModeBack();
   std::exit(1);
 }

@@ -27,6 +27,11 @@ void SayOnStandardOutput(const char* message);
 // default one end the process), and by FatalExit.
 void TurnOffQuickEdit();
 
+// Waits for a key when ShouldWaitForKeyBeforeClosing says so (at most
+// kCloseWaitMs): what was just printed stays readable in a window that
+// closes with the program.
+void KeepWindowOpenToRead();
+
 // Prints the message (flushed), waits for a key when ShouldWaitForKeyBeforeClosing
 // says so (at most kCloseWaitMs), gives the console its mode back and ends
 // the process with status 1.
