@@ -339,7 +339,7 @@ void CharacterLcdEmulator::FlushGlyph() {
   // written from the middle of one character run into the next.
   for (unsigned i = 0; i < kCustomChars; ++i) {
     const unsigned code = (firstPendingGlyph + i) % kCustomChars;
-    if ((pendingGlyphs >> code) & 1u) {
+    if ((static_cast<unsigned>(pendingGlyphs) >> code) & 1u) {
       device->DefineGlyph(static_cast<std::uint8_t>(code), GlyphColumns(cgram + code * kGlyphRows).data());
     }
   }
