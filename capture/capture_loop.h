@@ -52,20 +52,27 @@ constexpr std::size_t kDrainChunkRecords = 4096;
 // producer adds meanwhile are taken by the same pass. Nothing is printed
 // while it holds the mutex: a console frozen by Mark or Pause stops the
 // printing thread, which must not keep the producer out meanwhile.
+// handOver, when given, is called before the pass waits for a mutex that
+// another holds, once it has decoded commands: the producer may hold the
+// ring for long, and the worker would not see them until the pass ends.
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
                       std::size_t maxRecords = std::numeric_limits<std::size_t>::max(),
-                      const RingHeldReport& report = RingHeldReport());
+                      const RingHeldReport& report = RingHeldReport(),
+                      void (*handOver)() = nullptr);
 
 // What the capture loop needs to know of the command queue behind the decoder.
 struct CommandQueueGauge {
   std::size_t (*room)();     // commands it can still take
   std::uint32_t (*taken)();  // commands the display worker has taken so far
   std::uint32_t (*dropped)();  // commands it has dropped so far
+  // Wakes the display worker for what the decoder queued: once a pass.
+  void (*handOver)();
 };
 
-// Passes forever. While the display worker keeps taking commands, a pass
-// takes no more records than the queue has room for, so no command is lost to
-// a full queue: what does not fit stays in the ring, and the next pass comes a
+// Passes forever, each handing what it queued to the worker at its end.
+// While the display worker keeps taking commands, a pass takes no more
+// records than the queue has room for, so no command is lost to a full
+// queue: what does not fit stays in the ring, and the next pass comes a
 // millisecond later without waiting for the producer's next signal. When the
 // display stops taking them (see DisplayStallGuard), the ring is drained all
 // the same, so the producer is never held up by the display, and what the

@@ -12,8 +12,15 @@ namespace {
 
 // The ring's mutex, however long it takes. A wait that lasts is said, and
 // then `saidHeld` asks the caller to say when the ring is free again, once
-// it has let the ring go.
-MutexLock AcquireRing(const RingObjects& objects, const RingHeldReport& report, bool& saidHeld) {
+// it has let the ring go. With handOver, a mutex that is not free at once
+// is waited for only after the worker has been handed what is queued.
+MutexLock AcquireRing(const RingObjects& objects, const RingHeldReport& report,
+                      void (*handOver)(), bool& saidHeld) {
+  if (handOver != nullptr) {
+    MutexLock free = AcquireMutex(objects.mutex.Get(), 0);
+    if (!free.TimedOut()) return free;
+    handOver();
+  }
   MutexLock lock = AcquireMutex(objects.mutex.Get(), report.afterMs);
   if (!lock.TimedOut()) return lock;
   report.say(kRingHeldMessage);
@@ -25,14 +32,17 @@ MutexLock AcquireRing(const RingObjects& objects, const RingHeldReport& report, 
 }  // namespace
 
 CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
-                      std::size_t maxRecords, const RingHeldReport& report) {
+                      std::size_t maxRecords, const RingHeldReport& report,
+                      void (*handOver)()) {
   CapturePass pass;
   PortWriteRecord chunk[kDrainChunkRecords];
   for (;;) {
     std::size_t taken = 0;
     bool saidHeld = false;
     {
-      const MutexLock lock = AcquireRing(objects, report, saidHeld);
+      // Before the first chunk the previous pass has handed over all it queued.
+      const MutexLock lock =
+          AcquireRing(objects, report, pass.records == 0 ? nullptr : handOver, saidHeld);
       if (!lock) {
         // Without the mutex the producer may be writing: never touch the ring.
         pass.outcome = CapturePass::Outcome::kMutexFailed;
@@ -47,9 +57,9 @@ CapturePass DrainPass(const RingObjects& objects, PortWriteDecoder& decoder,
       pass.left = ring.count;
     }
     if (saidHeld) report.say(kRingFreeAgainMessage);
-    // Decoding, and handing commands to the queue, cost far more than the
-    // copy (under Wine, tens of microseconds a command): done with the ring
-    // released, so the producer is never held up by them.
+    // Decoding costs more than the copy, and the decoder's consumer may
+    // cost more still: done with the ring released, so the producer is
+    // never held up by them.
     for (std::size_t i = 0; i < taken; ++i) decoder.Decode(chunk[i]);
     pass.records += taken;
     if (pass.left == 0 || pass.records >= maxRecords) return pass;
@@ -90,14 +100,16 @@ void RunCaptureLoop(const RingObjects& objects, PortWriteDecoder& decoder,
       allowed();
       continue;
     }
-    CapturePass pass = DrainPass(objects, decoder, allowed());
+    CapturePass pass = DrainPass(objects, decoder, allowed(), RingHeldReport(), queue.handOver);
+    queue.handOver();
     while (pass.outcome == CapturePass::Outcome::kMutexFailed || pass.left != 0) {
       // Only a broken handle fails the mutex wait: do not spin on it. Records
       // left behind for want of room are taken once the worker has had a
       // moment, whether or not the producer signals again; a signal that
       // comes meanwhile is consumed here, its records being drained all the same.
       ::WaitForSingleObject(objects.event.Get(), 1);
-      pass = DrainPass(objects, decoder, allowed());
+      pass = DrainPass(objects, decoder, allowed(), RingHeldReport(), queue.handOver);
+      queue.handOver();
     }
   }
 }

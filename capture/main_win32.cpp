@@ -81,5 +81,6 @@ int main(int argc, char* argv[]) {
   };
   gauge.taken = [] { return lptlcd::TakenCount(lptlcd::TheCommandQueue()); };
   gauge.dropped = [] { return lptlcd::DroppedCount(lptlcd::TheCommandQueue()); };
+  gauge.handOver = [] { lptlcd::HandOver(lptlcd::TheCommandQueue()); };
   lptlcd::RunCaptureLoop(*objects, *decoder, gauge);
 }

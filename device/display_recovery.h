@@ -17,6 +17,8 @@
 namespace lptlcd {
 
 constexpr std::uint32_t kDisplaySearchIntervalMs = 1000;
+// MsUntilNextSearch while the display has its pipe: nothing to look for.
+constexpr std::uint32_t kNoSearchDue = 0xFFFFFFFFu;
 
 class DisplayRecovery {
  public:
@@ -43,6 +45,15 @@ class DisplayRecovery {
     if (!pipe) return;
     device.Reconnect(std::move(pipe));
     watch.Check();
+  }
+
+  // How long a caller may leave Check uncalled before it has a search to
+  // make: 0 when one is due now, kNoSearchDue while the display has its pipe.
+  std::uint32_t MsUntilNextSearch(std::uint32_t nowMs) const {
+    if (device.HasPipe()) return kNoSearchDue;
+    if (!searching) return 0;
+    const std::uint32_t since = nowMs - lastSearchMs;
+    return since >= kDisplaySearchIntervalMs ? 0 : kDisplaySearchIntervalMs - since;
   }
 
  private:

@@ -3,52 +3,52 @@
 #include <algorithm>
 #include <iterator>
 
-#include "common/locks.h"
-
 namespace lptlcd {
 
-// A lock abandoned by a thread that died holding it is owned all the same:
-// the queue's fields are only ever changed a whole entry at a time.
-
 bool Init(CommandQueue& queue) {
-  queue.lock.Reset(::CreateMutexA(nullptr, TRUE, nullptr));
   queue.event.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-  if (!queue.lock || !queue.event) return false;
+  if (!queue.event) return false;
   std::fill(std::begin(queue.storage), std::end(queue.storage), LcdCommand{0});
-  queue.readIndex = 0;
-  queue.writeIndex = 0;
-  queue.count.store(0);
-  ::ReleaseMutex(queue.lock.Get());
+  queue.readIndex.store(0);
+  queue.writeIndex.store(0);
+  queue.handOverDue = false;
   return true;
 }
 
 void Enqueue(CommandQueue& queue, LcdCommand command) {
-  const MutexLock lock = AcquireMutex(queue.lock.Get(), INFINITE);
-  if (!lock) {
-    queue.dropped.fetch_add(1);
+  const std::uint16_t write = queue.writeIndex.load(std::memory_order_relaxed);
+  // Acquire: the worker has copied out every entry before this index, so
+  // their slots may be written again.
+  const std::uint16_t read = queue.readIndex.load(std::memory_order_acquire);
+  if (static_cast<std::uint16_t>(write - read) == kCommandQueueMaxPending) {
+    queue.dropped.fetch_add(1, std::memory_order_relaxed);
     return;
   }
-  if (queue.count.load() == kCommandQueueMaxPending) {
-    // Never overwrite what the worker has yet to take, and never wait for it:
-    // the capture thread must keep draining the ring, and the worker may be gone.
-    queue.dropped.fetch_add(1);
-  } else {
-    queue.storage[queue.writeIndex] = command;
-    ++queue.writeIndex;
-    queue.count.fetch_add(1);
-    ::SetEvent(queue.event.Get());
-  }
+  queue.storage[write] = command;
+  // Release: the worker sees the entry once it sees the index.
+  queue.writeIndex.store(static_cast<std::uint16_t>(write + 1), std::memory_order_release);
+  queue.handOverDue = true;
 }
 
-TakeResult TakeOne(CommandQueue& queue, LcdCommand& command) {
-  if (queue.count.load() == 0) return TakeResult::kEmpty;
-  const MutexLock lock = AcquireMutex(queue.lock.Get(), INFINITE);
-  if (!lock) return TakeResult::kLockFailed;
-  command = queue.storage[queue.readIndex];
-  ++queue.readIndex;
-  queue.count.fetch_sub(1);
-  queue.taken.fetch_add(1);
-  return TakeResult::kTaken;
+void HandOver(CommandQueue& queue) {
+  if (!queue.handOverDue) return;
+  queue.handOverDue = false;
+  queue.handOvers.fetch_add(1, std::memory_order_relaxed);
+  // After the indices were published: a worker that finds the queue empty
+  // and then waits is woken by this, and one still taking commands finds the
+  // event set and makes one empty pass.
+  ::SetEvent(queue.event.Get());
+}
+
+void WakeWorker(CommandQueue& queue) { ::SetEvent(queue.event.Get()); }
+
+bool TakeOne(CommandQueue& queue, LcdCommand& command) {
+  const std::uint16_t read = queue.readIndex.load(std::memory_order_relaxed);
+  if (read == queue.writeIndex.load(std::memory_order_acquire)) return false;
+  command = queue.storage[read];
+  queue.readIndex.store(static_cast<std::uint16_t>(read + 1), std::memory_order_release);
+  queue.taken.fetch_add(1, std::memory_order_relaxed);
+  return true;
 }
 
 CommandQueue& TheCommandQueue() {

@@ -1,8 +1,10 @@
 #pragma once
 // The display worker: the one thread that owns the display and the emulator.
-// It executes queued commands as they come and, after every idle interval,
-// flushes what the emulator still holds, so a finished burst reaches the
-// display about a millisecond after its last command.
+// It executes queued commands as they come and flushes what the emulator
+// still holds one idle millisecond after the last of them, so a finished
+// burst reaches the display about a millisecond after its last command.
+// With nothing held back and the display present it sleeps until the next
+// hand-over (queue/worker_schedule.h).
 
 #include <windows.h>
 
@@ -15,24 +17,19 @@
 
 namespace lptlcd {
 
-constexpr DWORD kIdleFlushMilliseconds = 1;
-
 enum class WorkerExit { kWaitFailed, kStopped };
 
-// Waits for commands and executes them one at a time, taking each from the
-// queue under its lock and executing it outside; after kIdleFlushMilliseconds
-// without one it calls Flush. Returns when a wait fails or (for tests and
-// measuring) when *stop is seen set. A recovery, when given, is checked after
-// every command and flush.
+// Executes every queued command, then waits: kIdleFlushMs when the emulator
+// has something to send, after which (no command having come) it calls Flush;
+// otherwise until the next hand-over, or the next search for a display that
+// has gone. The 1 ms timer is held only around the short waits and a quiet
+// while after them. Returns when a wait fails or (for tests and measuring)
+// when *stop is seen set; whoever sets it calls WakeWorker. A recovery, when
+// given, is checked after every command, flush and time-out. The counters in
+// queue.worker are kept up to date.
 WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emulator,
                                 const std::atomic<bool>* stop = nullptr,
                                 DisplayRecovery* recovery = nullptr);
-
-// Asks Windows for a 1 ms timer tick for the whole process: with the default
-// tick of about 15.6 ms a 1 ms wait lasts up to a whole tick. Before that, on
-// Windows 11, keeps the process out of the power throttling that may ignore
-// the request for a minimised or covered window. True when the tick is granted.
-bool RequestMillisecondTimer();
 
 // The thread's procedure: opens the display (or ends the process with status
 // 1), sends the start-up packets and runs the loop over TheCommandQueue(),

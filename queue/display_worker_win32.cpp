@@ -8,30 +8,83 @@
 #include "common/function_lookup.h"
 #include "device/display_discovery.h"
 #include "queue/power_throttling.h"
+#include "queue/worker_schedule.h"
 
 namespace lptlcd {
 
+static_assert(kWaitForever == INFINITE, "the schedule's endless wait is Windows' own");
+static_assert(kNoSearchDue == kWaitForever, "no search due: nothing to wake up for");
+
+namespace {
+
+// The system's 1 ms timer, held while the schedule asks for it: with the
+// default tick of about 15.6 ms, a 1 ms wait lasts up to a whole tick.
+class FineTimer {
+ public:
+  explicit FineTimer(std::atomic<std::uint32_t>& raiseCount) : raises(raiseCount) {}
+  ~FineTimer() { Hold(false); }
+  FineTimer(const FineTimer&) = delete;
+  FineTimer& operator=(const FineTimer&) = delete;
+
+  void Hold(bool wanted) {
+    if (wanted == held) return;
+    held = wanted;
+    if (held) {
+      raises.fetch_add(1, std::memory_order_relaxed);
+      // Refused, the waits only last longer: not asked again until the next
+      // quiet while is over, and not given back.
+      granted = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    } else if (granted) {
+      ::timeEndPeriod(1);
+      granted = false;
+    }
+  }
+
+ private:
+  std::atomic<std::uint32_t>& raises;
+  bool held = false;
+  bool granted = false;
+};
+
+// Everything queued, one command at a time; true if there was any.
+bool ExecuteQueued(CommandQueue& queue, CharacterLcdEmulator& emulator, DisplayRecovery* recovery) {
+  bool any = false;
+  LcdCommand command = 0;
+  while (TakeOne(queue, command)) {
+    emulator.Execute(command);
+    if (recovery != nullptr) recovery->Check(::GetTickCount());
+    any = true;
+  }
+  return any;
+}
+
+}  // namespace
+
 WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emulator,
                                 const std::atomic<bool>* stop, DisplayRecovery* recovery) {
+  WorkerSchedule schedule;
+  FineTimer timer(queue.worker.timerRaises);
+  bool timedOut = false;
   for (;;) {
     if (stop != nullptr && stop->load()) return WorkerExit::kStopped;
-    const DWORD woke = ::WaitForSingleObject(queue.event.Get(), kIdleFlushMilliseconds);
-    if (woke == WAIT_TIMEOUT) {
-      emulator.Flush();
-      if (recovery != nullptr) recovery->Check(::GetTickCount());
-      continue;
-    }
-    if (woke != WAIT_OBJECT_0) return WorkerExit::kWaitFailed;
-    // Everything present is drained on this wake-up; the signals of the
-    // commands taken here only cause one empty pass later.
-    LcdCommand command = 0;
-    for (;;) {
-      const TakeResult taken = TakeOne(queue, command);
-      if (taken == TakeResult::kEmpty) break;
-      if (taken == TakeResult::kLockFailed) return WorkerExit::kWaitFailed;
-      emulator.Execute(command);
+    // Commands may be there without a hand-over yet: a long drain pass
+    // publishes them as it goes and wakes the worker at its end.
+    const bool executed = ExecuteQueued(queue, emulator, recovery);
+    if (timedOut) {
+      // A whole idle interval since the last command, and none came.
+      if (!executed && emulator.HasPending()) emulator.Flush();
       if (recovery != nullptr) recovery->Check(::GetTickCount());
     }
+    WorkerState state;
+    state.nowMs = ::GetTickCount();
+    state.flushPending = emulator.HasPending();
+    if (recovery != nullptr) state.msUntilSearch = recovery->MsUntilNextSearch(state.nowMs);
+    const WorkerWait wait = schedule.Next(state);
+    timer.Hold(wait.fineTimer);
+    const DWORD woke = ::WaitForSingleObject(queue.event.Get(), wait.timeoutMs);
+    queue.worker.wakeUps.fetch_add(1, std::memory_order_relaxed);
+    if (woke != WAIT_OBJECT_0 && woke != WAIT_TIMEOUT) return WorkerExit::kWaitFailed;
+    timedOut = woke == WAIT_TIMEOUT;
   }
 }
 
@@ -54,11 +107,6 @@ UniquePipe FindDisplayAgain() {
 
 }  // namespace
 
-bool RequestMillisecondTimer() {
-  OptOutOfTimerThrottling();
-  return ::timeBeginPeriod(1) == TIMERR_NOERROR;
-}
-
 void __cdecl DisplayWorker(void* module) {
   const ModuleSize size = *static_cast<const ModuleSize*>(module);
   // All live until the process ends: nothing ever stops the worker for good
@@ -74,9 +122,9 @@ void __cdecl DisplayWorker(void* module) {
 }
 
 void StartWorker(ModuleSize module) {
-  // The period is never given back: the process keeps needing it until it
-  // ends, and Windows drops it then.
-  RequestMillisecondTimer();
+  // Before the worker first asks for the 1 ms timer: Windows 11 may ignore
+  // that request for a minimised or covered window otherwise.
+  OptOutOfTimerThrottling();
   // The thread's copy lives until the process ends, as the thread does.
   auto* size = new ModuleSize(module);
   if (_beginthread(&DisplayWorker, 0, size) == static_cast<std::uintptr_t>(-1)) delete size;

@@ -38,18 +38,26 @@ TEST(DisplayRecoveryTest, TheDisplayIsLookedForOnceASecondAndRedrawnWhenItOpens)
   write("Hi");
   recovery.Check(100);
   EXPECT_EQ(searches, 0);  // writes go through: nothing to look for
+  EXPECT_EQ(recovery.MsUntilNextSearch(100), kNoSearchDue);
   first.Disconnect();      // unplugged
   emulator.Execute(0xC0);  // line 1: this write fails, and the pipe is closed
   EXPECT_FALSE(device.HasPipe());
+  EXPECT_EQ(recovery.MsUntilNextSearch(4000), 0u);  // the first search is due at once
   write("there");
+  // The display worker sleeps until the next search is due: what it is told
+  // must be when Check would search.
   const struct {
     std::uint32_t nowMs;
     int searches;
-  } checks[] = {{5000, 1}, {5999, 1}, {6000, 2}, {6001, 2}, {7200, 3}};
+    std::uint32_t untilNextMs;
+  } checks[] = {{5000, 1, 1000}, {5999, 1, 1}, {6000, 2, 1000}, {6001, 2, 999}, {7200, 3, 1000}};
   for (const auto& check : checks) {
     recovery.Check(check.nowMs);
     EXPECT_EQ(searches, check.searches) << "at " << check.nowMs << " ms";
+    EXPECT_EQ(recovery.MsUntilNextSearch(check.nowMs), check.untilNextMs) << "at " << check.nowMs << " ms";
   }
+  // Overdue (a worker that ran late): due now, not in four billion milliseconds.
+  EXPECT_EQ(recovery.MsUntilNextSearch(9000), 0u);
   EXPECT_EQ(output.Text(), "Unable to write to device\n");
 
   displayBack = true;
@@ -62,6 +70,7 @@ TEST(DisplayRecoveryTest, TheDisplayIsLookedForOnceASecondAndRedrawnWhenItOpens)
   // Found: no more searching, and what comes next goes to the display.
   recovery.Check(9500);
   EXPECT_EQ(searches, 4);
+  EXPECT_EQ(recovery.MsUntilNextSearch(9500), kNoSearchDue);
   write("!");
   EXPECT_EQ(FormatPackets(second.TakeBytes()), Lines{"02 01 21 00 00 00 00 00"});
 }
