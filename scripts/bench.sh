@@ -6,14 +6,18 @@
 #
 # It installs what is missing, builds the measuring tools natively (the host
 # preset: decode_emulate_bench, wire_bench) and for Windows (the win64 preset:
-# lptlcd.exe, system_bench.exe), then runs:
+# lptlcd.exe, system_bench.exe, idle_flush_probe.exe), then runs:
 #   - decode_emulate_bench: records per second through decoder, emulator and
 #     packet building on one core, and heap allocations per record;
 #   - wire_bench: packets for a whole 20x2 rewrite;
 #   - system_bench.exe under Wine, with the real lptlcd.exe between it and a
 #     test display: CPU used while idle, latency of one character, packets for
 #     a rewrite written one port write at a time, and how long a drain pass of
-#     a full ring keeps the producer waiting.
+#     a full ring keeps the producer waiting;
+#   - idle_flush_probe.exe under Wine, the display worker's loop in-process:
+#     its wake-ups a second while idle (it counts them itself), the wake-ups
+#     and fine-timer requests an update, and a full ring decoded and queued
+#     through a drain pass, with its hand-overs to the worker.
 # Progress and the tools' own reports go to standard error; the machine's
 # description and the table go to standard output and to build/bench/results.md.
 # Wine runs in a prefix of its own, build/bench/wineprefix, whose server is
@@ -59,8 +63,8 @@ build() {
 : >"$out/build.log"
 say "building the native tools (build/host)"
 build host decode_emulate_bench wire_bench
-say "building lptlcd.exe and system_bench.exe (build/win64)"
-build win64 shipped_x86_64 system_bench
+say "building lptlcd.exe, system_bench.exe and idle_flush_probe.exe (build/win64)"
+build win64 shipped_x86_64 system_bench idle_flush_probe
 
 # ---------------------------------------------------------------- Wine
 export WINEPREFIX=$root/$out/wineprefix
@@ -112,6 +116,13 @@ if [ -n "$quick" ]; then
     --idle-seconds 3 --updates 200 --repetitions 2
 else
   run system_bench "$wine" build/win64/bench/system_bench.exe
+fi
+say "the display worker's loop in-process (Wine)"
+if [ -n "$quick" ]; then
+  run idle_flush_probe "$wine" build/win64/bench/idle_flush_probe.exe \
+    --idle-seconds 3 --updates 50 --repetitions 2
+else
+  run idle_flush_probe "$wine" build/win64/bench/idle_flush_probe.exe
 fi
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
