@@ -66,6 +66,10 @@ class Session {
   bool Start();
   bool Wants(const char* phase) const;
 
+  // The wineserver's CPU time over the idle phase's length before lptlcd
+  // starts: what the prefix's own processes ask of it (call before Start).
+  void PrefixBaseline();
+
   // The phases (system_bench_phases_win32.cpp).
   void Idle();
   void Latency();
@@ -101,6 +105,9 @@ class Session {
   ChildProcess program;
   Mirror mirror;
   unsigned failures = 0;
+  // From PrefixBaseline; negative when not measured.
+  double baselineServerPercent = -1.0;
+  double baselineServerMs = 0.0;
 };
 
 }  // namespace lptlcd::bench

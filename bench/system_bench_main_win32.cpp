@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
   // Short sleeps mean what they say on Windows too.
   ::timeBeginPeriod(1);
   lptlcd::bench::Session session(options);
+  if (session.Wants("idle")) session.PrefixBaseline();
   if (!session.Start()) return 1;
   if (session.Wants("idle")) session.Idle();
   if (session.Wants("latency")) session.Latency();

@@ -11,12 +11,35 @@
 
 namespace lptlcd::bench {
 
+namespace {
+
+std::string WinePrefix() {
+  char value[MAX_PATH * 2] = {};
+  const DWORD length = ::GetEnvironmentVariableA("WINEPREFIX", value, sizeof value);
+  return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
+}
+
+}  // namespace
+
+void Session::PrefixBaseline() {
+  const std::string prefix = WinePrefix();
+  const std::vector<unsigned long> serverPids =
+      prefix.empty() ? std::vector<unsigned long>() : LinuxProcessesOfPrefix("wineserver", prefix);
+  if (serverPids.size() != 1) return;
+  Progress(Format("idle: %u s of the prefix before lptlcd starts", options.idleSeconds));
+  const double wall0 = NowMs();
+  const double server0 = LinuxCpuMs(serverPids[0]);
+  ::Sleep(options.idleSeconds * 1000);
+  const double server1 = LinuxCpuMs(serverPids[0]);
+  const double wall = NowMs() - wall0;
+  if (server0 < 0 || server1 < 0) return;
+  baselineServerMs = server1 - server0;
+  baselineServerPercent = baselineServerMs / wall * 100.0;
+  Progress(Format("idle: the prefix alone: wineserver %.1f ms in %.0f ms", baselineServerMs, wall));
+}
+
 void Session::Idle() {
-  const std::string prefix = [] {
-    char value[MAX_PATH * 2] = {};
-    const DWORD length = ::GetEnvironmentVariableA("WINEPREFIX", value, sizeof value);
-    return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
-  }();
+  const std::string prefix = WinePrefix();
   const std::vector<unsigned long> programPids =
       prefix.empty() ? std::vector<unsigned long>() : LinuxProcessesOfPrefix("lptlcd.exe", prefix);
   const std::vector<unsigned long> serverPids =
@@ -80,13 +103,23 @@ void Session::Idle() {
                   : "idle: lptlcd.exe CPU, GetProcessTimes (Wine does not keep it up to date)",
       windowsPercent, windows1 - windows0, 0.2);
   row("idle: lptlcd.exe CPU, Linux /proc of its Wine process", linuxPercent, linux1 - linux0, 0.2);
-  row("idle: wineserver CPU meanwhile (serves lptlcd's waits)", serverPercent, server1 - server0, -1);
+  row("idle: wineserver CPU meanwhile (for all the prefix's processes)", serverPercent,
+      server1 - server0, -1);
   // Under Wine every wait with a time-out is the server's work too: the
   // cost of idling is what both spend (the server's includes the little the
   // prefix's other processes ask of it).
   row("idle: lptlcd.exe and wineserver together (Linux /proc)",
       linuxPercent < 0 || serverPercent < 0 ? -1.0 : linuxPercent + serverPercent,
       (linux1 - linux0) + (server1 - server0), 0.2);
+  // The server's own share varies with what the prefix's services do (0.1
+  // to 0.8 % here with lptlcd's process at 0): what lptlcd adds is the rest.
+  row("idle: wineserver CPU before lptlcd.exe started (the prefix's own)", baselineServerPercent,
+      baselineServerMs, -1);
+  const double added = linuxPercent < 0 || serverPercent < 0 || baselineServerPercent < 0
+                           ? -1.0
+                           : std::max(0.0, linuxPercent + serverPercent - baselineServerPercent);
+  row("idle: what lptlcd.exe adds, together less the prefix's own", added,
+      std::max(0.0, (linux1 - linux0) + (server1 - server0) - baselineServerMs), 0.2);
 }
 
 void Session::Latency() {
