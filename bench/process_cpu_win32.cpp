@@ -84,7 +84,11 @@ std::vector<unsigned long> LinuxProcessesOfPrefix(const std::string& nameInComma
     const unsigned long pid = std::strtoul(name, &end, 10);
     if (end == name || *end != '\0') return;
     const std::string base = "/proc/" + std::string(name);
-    if (ReadLinuxFile(base + "/cmdline").find(nameInCommandLine) == std::string::npos) return;
+    // The program only, not its arguments: this tool's own command line may
+    // name lptlcd.exe (--lptlcd PATH).
+    const std::string commandLine = ReadLinuxFile(base + "/cmdline");
+    const std::string program = commandLine.substr(0, commandLine.find('\0'));
+    if (program.find(nameInCommandLine) == std::string::npos) return;
     // Entries are NUL-terminated: match a whole one.
     const std::string environment = '\0' + ReadLinuxFile(base + "/environ");
     if (environment.find('\0' + prefixEntry + '\0') == std::string::npos) return;

@@ -13,8 +13,8 @@ namespace lptlcd::bench {
 // it cannot be had.
 double ProcessCpuMs(HANDLE process);
 
-// The Linux processes of this Wine prefix, found by their command line and
-// the WINEPREFIX in their environment.
+// The Linux processes of this Wine prefix, found by their program (the
+// first word of their command line) and the WINEPREFIX in their environment.
 std::vector<unsigned long> LinuxProcessesOfPrefix(const std::string& nameInCommandLine,
                                                   const std::string& prefix);
 
