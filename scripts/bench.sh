@@ -136,7 +136,8 @@ first_line() { "$@" 2>/dev/null | head -n 1 || true; }
   echo
   echo "| Measure | Figure | Target | Met |"
   echo "|---|---|---|---|"
-  awk -F'\t' '$1 == "row" { printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }' "$rows"
+  # The Windows tools' lines end in CR LF (their runtime's text mode).
+  awk -F'\t' '{ sub(/\r$/, "") } $1 == "row" { printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }' "$rows"
 } | tee "$results"
 echo >&2
 say "the table is also in $results; the tools' reports in $log"
