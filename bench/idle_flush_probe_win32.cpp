@@ -41,6 +41,7 @@
 #include "queue/worker_schedule.h"
 #include "ring/ring_objects.h"
 #include "ring/ring_records.h"
+#include "tools/harness/private_ring_names.h"
 #include "tools/packets/packet_capture.h"
 
 namespace lptlcd::bench {
@@ -223,16 +224,9 @@ CommandQueue* g_passQueue = nullptr;
 void HandOverToProbe() { HandOver(*g_passQueue); }
 
 bool Pass(const Options& options, const char* label, const std::vector<PortWriteRecord>& records) {
-  const std::string suffix = std::to_string(::GetCurrentProcessId());
-  const std::string mutexName = "lptlcdProbeAccess" + suffix;
-  const std::string eventName = "lptlcdProbeEvent" + suffix;
-  const std::string sectionName = "lptlcdProbeData" + suffix;
-  RingObjectNames names;
-  names.mutex = mutexName.c_str();
-  names.event = eventName.c_str();
-  names.section = sectionName.c_str();
+  const PrivateRingNames names("Probe");
   RingObjects ring;
-  if (!CreateRingObjects(ring, names)) return false;
+  if (!CreateRingObjects(ring, names.Names())) return false;
   auto worker = std::make_unique<ProbeWorker>();
   if (!worker->Start()) return false;
   g_passQueue = &worker->queue;

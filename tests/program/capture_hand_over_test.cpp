@@ -15,6 +15,7 @@
 #include "common/locks.h"
 #include "ring/ring_objects.h"
 #include "ring/ring_records.h"
+#include "tools/harness/private_ring_names.h"
 #include "win32_test_support.h"
 
 namespace lptlcd {
@@ -50,16 +51,9 @@ TEST(CaptureHandOverTest, APassHandsOverBeforeWaitingForAHeldRingOnly) {
       {"a producer holds the ring between two chunks: one hand-over before the wait", true},
   };
   for (const auto& c : cases) {
-    const std::string suffix = std::to_string(::GetCurrentProcessId()) + (c.producerTakesTheRing ? "h" : "f");
-    const std::string mutexName = "lptlcdHandOverAccess" + suffix;
-    const std::string eventName = "lptlcdHandOverEvent" + suffix;
-    const std::string sectionName = "lptlcdHandOverData" + suffix;
-    RingObjectNames names;
-    names.mutex = mutexName.c_str();
-    names.event = eventName.c_str();
-    names.section = sectionName.c_str();
+    const PrivateRingNames names(c.producerTakesTheRing ? "HandOverHeld" : "HandOverFree");
     RingObjects objects;
-    ASSERT_TRUE(CreateRingObjects(objects, names)) << c.name;
+    ASSERT_TRUE(CreateRingObjects(objects, names.Names())) << c.name;
     // Two chunks' worth: 1,368 characters in 4,104 records.
     const std::vector<PortWriteRecord> records = Characters(1368);
     ASSERT_EQ(records.size(), AppendRecords(*objects.view, records.data(), records.size()));

@@ -17,6 +17,7 @@
 #include "common/locks.h"
 #include "ring/ring_objects.h"
 #include "ring/ring_records.h"
+#include "tools/harness/private_ring_names.h"
 #include "win32_test_support.h"
 
 namespace lptlcd {
@@ -50,15 +51,7 @@ CapturePass RunCapturePass(const RingObjects& objects, PortWriteDecoder& decoder
 // Named objects of this test's own, so that nothing else in the prefix meets them.
 class RingObjectsTest : public ::testing::Test {
  protected:
-  RingObjectsTest() {
-    const std::string suffix = std::to_string(::GetCurrentProcessId());
-    mutexName = "lptlcdTestAccess" + suffix;
-    eventName = "lptlcdTestEvent" + suffix;
-    sectionName = "lptlcdTestData" + suffix;
-    names.mutex = mutexName.c_str();
-    names.event = eventName.c_str();
-    names.section = sectionName.c_str();
-  }
+  RingObjectsTest() : privateNames("Test"), names(privateNames.Names()) {}
 
   // The producer's side, on a thread of its own: add records and signal.
   void ProduceOnThread(const std::vector<PortWriteRecord>& records, bool dieHoldingMutex = false) {
@@ -78,7 +71,7 @@ class RingObjectsTest : public ::testing::Test {
     });
   }
 
-  std::string mutexName, eventName, sectionName;
+  PrivateRingNames privateNames;
   RingObjectNames names;
 };
 
