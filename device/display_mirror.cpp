@@ -16,6 +16,47 @@ constexpr int kCursorLimit = 4096;
 // The furthest place a position packet can name.
 constexpr int kFurthestPosition = 255;
 
+// Cells from..end-1 of a row, painted in one go.
+struct Span {
+  int from;
+  int end;
+};
+
+// The spans, left to right, that put right every wrong cell of a row in the
+// fewest packets: a span costs a cursor move and a run per six cells, so it
+// takes in cells that are already right where that saves a move. Returns how
+// many there are.
+int CheapestSpans(const bool (&wrong)[kScreenColumns], Span (&spans)[kScreenColumns]) {
+  // cost[end]: the fewest packets for the cells left of end; lastFrom[end]:
+  // where the last span of that choice starts, -1 when cell end-1 is left alone.
+  int cost[kScreenColumns + 1];
+  int lastFrom[kScreenColumns + 1];
+  cost[0] = 0;
+  for (int end = 1; end <= kScreenColumns; ++end) {
+    cost[end] = wrong[end - 1] ? INT_MAX : cost[end - 1];
+    lastFrom[end] = -1;
+    for (int from = end - 1; from >= 0; --from) {
+      if (cost[from] == INT_MAX) continue;
+      const int span = cost[from] + 1 + (end - from + kPacketDataSize - 1) / kPacketDataSize;
+      if (span < cost[end]) {
+        cost[end] = span;
+        lastFrom[end] = from;
+      }
+    }
+  }
+  int count = 0;
+  for (int end = kScreenColumns; end > 0;) {
+    if (lastFrom[end] < 0) {
+      --end;
+      continue;
+    }
+    spans[count++] = Span{lastFrom[end], end};
+    end = lastFrom[end];
+  }
+  std::reverse(spans, spans + count);
+  return count;
+}
+
 }  // namespace
 
 void DisplayMirror::Apply(std::uint8_t command, std::uint8_t value, const std::uint8_t* data,
@@ -135,57 +176,23 @@ void DisplayMirror::SendPaints(UsbDisplayDevice& device, Place* places, int coun
 
 bool DisplayMirror::PaintScreen(UsbDisplayDevice& device, const ScreenCodes& screen) {
   glyphChanged = false;
-  constexpr int kColumns = kDisplayTextColumns + 1;
   bool sent = false;
   for (int row = 0; row < kDisplayTextRows; ++row) {
-    bool wrong[kColumns];
-    bool any = false;
-    for (int column = 0; column < kColumns; ++column) {
+    bool wrong[kScreenColumns];
+    for (int column = 0; column < kScreenColumns; ++column) {
       wrong[column] = !CellShows(row, column, screen.cell[row][column]);
-      any = any || wrong[column];
     }
-    if (!any) continue;
-    // cost[i]: the fewest packets that put right every cell left of column
-    // i; a span from a to b costs a cursor move and a run per six cells.
-    int cost[kColumns + 1];
-    int spanFrom[kColumns + 1];  // where the last span starts, -1 for none
-    cost[0] = 0;
-    for (int end = 1; end <= kColumns; ++end) {
-      cost[end] = wrong[end - 1] ? INT_MAX : cost[end - 1];
-      spanFrom[end] = -1;
-      for (int from = end - 1; from >= 0; --from) {
-        if (cost[from] == INT_MAX) continue;
-        const int span = cost[from] + 1 + (end - from + kPacketDataSize - 1) / kPacketDataSize;
-        if (span < cost[end]) {
-          cost[end] = span;
-          spanFrom[end] = from;
-        }
-      }
-    }
-    int spans[kColumns][2];
-    int count = 0;
-    for (int end = kColumns; end > 0;) {
-      if (spanFrom[end] < 0) {
-        --end;
-        continue;
-      }
-      spans[count][0] = spanFrom[end];
-      spans[count][1] = end;
-      ++count;
-      end = spanFrom[end];
-    }
-    for (int i = count - 1; i >= 0; --i) {
-      const int from = spans[i][0];
-      const int x = from * kCellWidthPixels;
+    Span spans[kScreenColumns];
+    const int count = CheapestSpans(wrong, spans);
+    for (int i = 0; i < count; ++i) {
+      const int x = spans[i].from * kCellWidthPixels;
       if (x != cursorX || row != cursorRow) {
         device.SetPosition(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(row));
       }
-      std::uint8_t text[kColumns];
-      const int length = spans[i][1] - from;
-      for (int k = 0; k < length; ++k) text[k] = screen.cell[row][from + k];
       // The device's own runs: six characters a packet.
-      for (int k = 0; k < length; k += kPacketDataSize) {
-        device.WriteText(text + k, static_cast<std::uint8_t>(std::min(kPacketDataSize, length - k)));
+      for (int from = spans[i].from; from < spans[i].end; from += kPacketDataSize) {
+        const int length = std::min(kPacketDataSize, spans[i].end - from);
+        device.WriteText(&screen.cell[row][from], static_cast<std::uint8_t>(length));
       }
       sent = true;
     }

@@ -41,10 +41,12 @@ constexpr int kCellHeightPixels = 8;
 constexpr int kDisplayTextColumns = 20;
 constexpr int kDisplayTextRows = 4;
 
-// What every text cell should show, a character code a cell, the partial
-// 21st column of each row last.
+// The text cells of a row, the partial 21st column included.
+constexpr int kScreenColumns = kDisplayTextColumns + 1;
+
+// What every text cell should show, a character code a cell.
 struct ScreenCodes {
-  std::uint8_t cell[kDisplayTextRows][kDisplayTextColumns + 1];
+  std::uint8_t cell[kDisplayTextRows][kScreenColumns];
 };
 constexpr std::uint8_t kBlankCode = 0x20;
 

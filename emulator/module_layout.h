@@ -14,8 +14,6 @@
 
 namespace lptlcd {
 
-// The display's text cells, the partial 21st column included.
-constexpr int kScreenColumns = kDisplayTextColumns + 1;
 constexpr std::uint8_t kNoAddress = 0xFF;
 
 class ModuleLayout {
