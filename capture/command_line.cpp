@@ -7,7 +7,11 @@ namespace {
 
 constexpr char kModuleOption[] = "--module";
 constexpr char kModuleWithValue[] = "--module=";
-constexpr char kUsageLine[] = "usage: lptlcd [--module WxH]\n";
+constexpr char kWaitOption[] = "--wait";
+constexpr char kInstallOption[] = "--install";
+constexpr char kUninstallOption[] = "--uninstall";
+constexpr char kUsageLine[] = "usage: lptlcd [--module WxH] [--wait]\n";
+constexpr char kInstallUsageLine[] = "       lptlcd --install [--module WxH] | --uninstall\n";
 // Past this many characters an argument quoted in an error is cut short.
 constexpr std::size_t kMaxShown = 40;
 // Larger than any module's columns or lines, small enough not to overflow.
@@ -65,8 +69,8 @@ struct FixedText {
   }
 };
 
-constexpr FixedText<1024> MakeHelp() {
-  FixedText<1024> help;
+constexpr FixedText<1536> MakeHelp() {
+  FixedText<1536> help;
   help.Add(
       "lptlcd shows on the USB graphic display what the HD44780 character LCD\n"
       "module your old LCD software was set up for would show. The software\n"
@@ -74,11 +78,16 @@ constexpr FixedText<1024> MakeHelp() {
       "of port writes); lptlcd runs until you close its window or press Ctrl+C.\n"
       "\n");
   help.Add(kUsageLine);
+  help.Add(kInstallUsageLine);
   help.Add(
       "\n"
       "  --module WxH    the module the software is set up for: W columns,\n"
       "                  H lines (--module=WxH works too)\n"
-      "  --help, -h, /?  print this help\n"
+      "  --wait          wait for the display if it is not plugged in yet\n"
+      "  --install       start lptlcd (minimised, with --wait) at every logon\n"
+      "                  of this user, with the --module given\n"
+      "  --uninstall     no longer start lptlcd at logon\n"
+      "  --help, -h, -?, /?, /help  print this help\n"
       "\n"
       "Sizes: ");
   help.AddSizeList();
@@ -88,16 +97,17 @@ constexpr FixedText<1024> MakeHelp() {
   return help;
 }
 
-constexpr FixedText<1024> kHelp = MakeHelp();
+constexpr FixedText<1536> kHelp = MakeHelp();
 
-constexpr FixedText<128> MakeUsage() {
-  FixedText<128> usage;
+constexpr FixedText<192> MakeUsage() {
+  FixedText<192> usage;
   usage.Add(kUsageLine);
+  usage.Add(kInstallUsageLine);
   usage.Add("       lptlcd --help   (what it does, and the sizes)\n");
   return usage;
 }
 
-constexpr FixedText<128> kUsage = MakeUsage();
+constexpr FixedText<192> kUsage = MakeUsage();
 
 using ErrorLine = FixedText<kCommandLineErrorBytes>;
 
@@ -141,8 +151,11 @@ bool ReadSize(const char* text, unsigned& columns, unsigned& lines) {
 }
 
 bool IsHelp(const char* arg) {
-  return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0 ||
-         std::strcmp(arg, "/?") == 0;
+  static const char* const kHelpOptions[] = {"--help", "-h", "-?", "/?", "/help"};
+  for (const char* help : kHelpOptions) {
+    if (std::strcmp(arg, help) == 0) return true;
+  }
+  return false;
 }
 
 // Windows programs take options after '/' as well as '-'.
@@ -154,13 +167,27 @@ bool LooksLikeOption(const char* arg) {
 
 CommandLine ParseCommandLine(int count, const char* const* args) {
   CommandLine result;
-  bool moduleGiven = false;
   for (int i = 0; i < count; ++i) {
     const char* arg = args[i];
     if (IsHelp(arg)) {
       CommandLine help;
       help.action = CommandLineAction::kHelp;
       return help;
+    }
+    if (std::strcmp(arg, kWaitOption) == 0) {
+      if (result.waitForDisplay) return Failed("--wait given twice");
+      result.waitForDisplay = true;
+      continue;
+    }
+    const bool install = std::strcmp(arg, kInstallOption) == 0;
+    if (install || std::strcmp(arg, kUninstallOption) == 0) {
+      if (result.action != CommandLineAction::kRun) {
+        const bool same = (result.action == CommandLineAction::kInstall) == install;
+        return Failed(same ? (install ? "--install given twice" : "--uninstall given twice")
+                           : "--install and --uninstall cannot go together");
+      }
+      result.action = install ? CommandLineAction::kInstall : CommandLineAction::kUninstall;
+      continue;
     }
     const char* size = "";
     if (std::strcmp(arg, kModuleOption) == 0) {
@@ -174,8 +201,8 @@ CommandLine ParseCommandLine(int count, const char* const* args) {
       line.AddQuoted(arg);
       return Failed(line);
     }
-    if (moduleGiven) return Failed("--module given twice");
-    moduleGiven = true;
+    if (result.moduleGiven) return Failed("--module given twice");
+    result.moduleGiven = true;
     if (size[0] == '\0') return Failed("--module needs a size, such as --module 20x4");
     unsigned columns = 0;
     unsigned lines = 0;
@@ -198,7 +225,26 @@ CommandLine ParseCommandLine(int count, const char* const* args) {
     }
     result.module = module;
   }
+  // The entry that --uninstall removes has its own options: any given here
+  // would be ignored, which is not what a person typing them expects.
+  if (result.action == CommandLineAction::kUninstall && (result.moduleGiven || result.waitForDisplay)) {
+    return Failed("--uninstall takes no other option");
+  }
   return result;
+}
+
+EntryArguments StartupEntryArguments(const CommandLine& line) {
+  FixedText<kEntryArgumentsBytes> text;
+  if (line.moduleGiven) {
+    text.Add(kModuleOption);
+    text.Add(' ');
+    text.AddSize(line.module);
+    text.Add(' ');
+  }
+  text.Add(kWaitOption);
+  EntryArguments arguments;
+  std::memcpy(arguments.text, text.chars, sizeof arguments.text);
+  return arguments;
 }
 
 const char* UsageText() { return kUsage.chars; }

@@ -11,6 +11,7 @@
 #include "capture/command_line.h"
 #include "capture/port_write_decoder.h"
 #include "capture/session_instance.h"
+#include "capture/startup_entry.h"
 #include "common/console_win32.h"
 #include "queue/command_queue.h"
 #include "queue/display_worker.h"
@@ -46,6 +47,14 @@ int main(int argc, char* argv[]) {
     lptlcd::KeepWindowOpenToRead();
     return 2;
   }
+  if (commandLine.action == lptlcd::CommandLineAction::kInstall ||
+      commandLine.action == lptlcd::CommandLineAction::kUninstall) {
+    const int status = commandLine.action == lptlcd::CommandLineAction::kInstall
+                           ? lptlcd::InstallStartupEntry(commandLine)
+                           : lptlcd::UninstallStartupEntry();
+    lptlcd::KeepWindowOpenToRead();
+    return status;
+  }
 
   // Standard output is often a pipe to whoever watches the program, and the
   // program ends by being terminated: every message, the worker thread's
@@ -70,7 +79,7 @@ int main(int argc, char* argv[]) {
     lptlcd::FatalExit("");
   }
   if (!lptlcd::Init()) lptlcd::FatalExit("Unable to init LCD buffer");
-  lptlcd::StartWorker(commandLine.module);
+  lptlcd::StartWorker(commandLine.module, commandLine.waitForDisplay);
 
   auto* decoder =
       new lptlcd::PortWriteDecoder([](lptlcd::LcdCommand command) { lptlcd::Enqueue(command); });

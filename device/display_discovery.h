@@ -1,8 +1,9 @@
 #pragma once
 // Finding the display: its USB driver registers every attached display under
 // one device interface class and exposes the display's pipes as names below
-// the interface's path. The search takes the first interface that opens,
-// keeps its path in devicePath and opens the output pipe below it.
+// the interface's path. The search takes the interfaces in turn until one
+// opens and so does the output pipe below it, whose path it keeps in
+// devicePath.
 
 #include <windows.h>
 
@@ -37,8 +38,14 @@ bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path);
 // Finds the display and opens the named pipe below its interface path.
 UniqueFileHandle OpenDevicePipe(const char* pipeName);
 
-// The same, saying nothing: for looking for a display again, once a second,
-// after its pipe died.
+// What the quiet search says when the pipe it opened is below another
+// interface than the last one that opened (or the first one at all).
+constexpr char kDisplayFoundFormat[] = "Found the display at %s\n";
+constexpr char kDisplayMovedFormat[] = "The display is now at another path: %s\n";
+
+// The same, saying nothing but that line: for looking for a display again,
+// once a second, after its pipe died. The last display's own interface is
+// tried first.
 UniqueFileHandle OpenDevicePipeQuietly(const char* pipeName);
 
 // The search reports on standard output; tests that read the messages back

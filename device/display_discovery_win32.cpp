@@ -106,6 +106,55 @@ UniqueFileHandle OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer
   return UniqueFileHandle();
 }
 
+// The interface path of the display whose pipe opened last: after a loss it
+// is tried first, so that lptlcd goes back to its own display rather than to
+// another device of the class.
+DevicePathBuffer displayInterface = {};
+
+// Opens the named pipe below an interface path, leaving the pipe's path in
+// devicePath. Overlapped, so that a write that is never taken can be given up.
+UniqueFileHandle OpenPipeBelow(const char* interfacePath, const char* pipeName) {
+  const std::size_t pathLength = std::strlen(interfacePath);
+  const std::size_t nameLength = std::strlen(pipeName);
+  // Checked again here for pipe names other than the display's own.
+  if (pathLength + 1 + nameLength + 1 > kDevicePathSize) return UniqueFileHandle();
+  if (interfacePath != devicePath) std::memcpy(devicePath, interfacePath, pathLength);
+  devicePath[pathLength] = '\\';
+  std::memcpy(devicePath + pathLength + 1, pipeName, nameLength + 1);
+  UniqueFileHandle pipe(::CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OVERLAPPED, nullptr));
+  if (pipe) {
+    std::memcpy(displayInterface, devicePath, pathLength);
+    displayInterface[pathLength] = '\0';
+  }
+  return pipe;
+}
+
+// Every present interface of the class in turn, until one opens and so does
+// the pipe below it: the display, and not merely the first device of its
+// class, which other devices of the same driver family share.
+UniqueFileHandle FindDisplayPipe(const char* pipeName) {
+  const UniqueDevInfo set(::SetupDiGetClassDevsA(&DisplayInterfaceGuid, nullptr, nullptr,
+                                                 DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  bool anyOpened = false;
+  for (DWORD index = 0; set && index < kMaxInterfaceIndex; ++index) {
+    SP_DEVICE_INTERFACE_DATA interfaceData = {};
+    interfaceData.cbSize = sizeof interfaceData;
+    if (!::SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &DisplayInterfaceGuid, index, &interfaceData)) {
+      if (::GetLastError() == ERROR_NO_MORE_ITEMS) break;
+      continue;
+    }
+    // Opened only to prove that it can be; closed again at once.
+    if (!OpenInterface(set.Get(), &interfaceData, devicePath)) continue;
+    anyOpened = true;
+    UniqueFileHandle pipe = OpenPipeBelow(devicePath, pipeName);
+    if (pipe) return pipe;
+  }
+  if (!anyOpened) Report("Failed to GetUsbDeviceFileName\n");
+  return UniqueFileHandle();
+}
+
 }  // namespace
 
 void SetDiscoveryMessageStream(std::FILE* stream) { messageStream = stream; }
@@ -115,25 +164,24 @@ bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path) {
   return OpenFirstInterface(interfaceClass, path).IsValid();
 }
 
-UniqueFileHandle OpenDevicePipe(const char* pipeName) {
-  if (!GetUsbDeviceFileName(&DisplayInterfaceGuid, devicePath)) {
-    Report("Failed to GetUsbDeviceFileName\n");
-    return UniqueFileHandle();
-  }
-  const std::size_t pathLength = std::strlen(devicePath);
-  const std::size_t nameLength = std::strlen(pipeName);
-  // Checked again here for pipe names other than the display's own.
-  if (pathLength + 1 + nameLength + 1 > kDevicePathSize) return UniqueFileHandle();
-  devicePath[pathLength] = '\\';
-  std::memcpy(devicePath + pathLength + 1, pipeName, nameLength + 1);
-  return OpenForReadWrite(devicePath);
-}
+UniqueFileHandle OpenDevicePipe(const char* pipeName) { return FindDisplayPipe(pipeName); }
 
 UniqueFileHandle OpenDevicePipeQuietly(const char* pipeName) {
+  DevicePathBuffer before = {};
+  std::memcpy(before, displayInterface, sizeof before);
+  if (before[0] != '\0') {
+    UniqueFileHandle pipe = OpenPipeBelow(before, pipeName);
+    if (pipe) return pipe;
+  }
   // Only the display worker searches, so one flag for the search will do.
   quiet = true;
-  UniqueFileHandle pipe = OpenDevicePipe(pipeName);
+  UniqueFileHandle pipe = FindDisplayPipe(pipeName);
   quiet = false;
+  if (pipe && std::strcmp(before, displayInterface) != 0) {
+    // Said even by the quiet search: which device now gets the packets.
+    std::fprintf(Messages(), before[0] == '\0' ? kDisplayFoundFormat : kDisplayMovedFormat, displayInterface);
+    std::fflush(Messages());
+  }
   return pipe;
 }
 

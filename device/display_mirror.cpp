@@ -13,8 +13,6 @@ namespace {
 // How far the display's cursor runs on past the edge (it keeps counting, so
 // that an endless stream of text stays off the screen).
 constexpr int kCursorLimit = 4096;
-// The furthest place a position packet can name.
-constexpr int kFurthestPosition = 255;
 
 // Cells from..end-1 of a row, painted in one go.
 struct Span {

@@ -31,6 +31,8 @@ constexpr bool IsKnownControl(std::uint8_t value) {
 
 // Custom characters the display holds: codes 0 to 7.
 constexpr int kGlyphCodes = 8;
+// The furthest pixel column a position packet can name.
+constexpr int kFurthestPosition = 255;
 
 // The display: 122 by 32 pixels, text in cells six pixels wide and eight
 // high, 20 whole cells a row, four rows.

@@ -21,11 +21,12 @@ namespace lptlcd {
 // A pipe below the display's interface path: opened like any file.
 using UniquePipe = UniqueFileHandle;
 #else
+enum class PipeWrite;
+
 class PacketSink {
  public:
   virtual ~PacketSink() = default;
-  // True when all the bytes were taken.
-  virtual bool Take(const std::uint8_t* bytes, std::size_t size) = 0;
+  virtual PipeWrite Take(const std::uint8_t* bytes, std::size_t size) = 0;
 };
 
 // The sink belongs to whoever made it; the device only borrows it.
@@ -40,7 +41,20 @@ using UniquePipe = UniqueHandle<BorrowedSinkTraits>;
 
 using PipeHandle = UniquePipe::Type;
 
-// Writes the bytes in one synchronous call; true when all of them were taken.
-bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size);
+enum class PipeWrite {
+  kWritten,   // every byte was taken
+  kFailed,    // the pipe refused them (gone, or broken)
+  kTimedOut,  // not taken within kPacketWriteBoundMs, and given up
+};
+
+// A real display takes a packet in about a millisecond. One that has not
+// within this bound is not answering (a hung display, or a driver holding
+// the request across a power transition): the write is cancelled and the
+// display is taken as lost. Shorter than the capture loop's grace for a
+// stalled display, so that a hung write alone never makes it drop commands.
+constexpr std::uint32_t kPacketWriteBoundMs = 100;
+
+// Writes the bytes in one call and waits for them at most kPacketWriteBoundMs.
+PipeWrite WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size);
 
 }  // namespace lptlcd

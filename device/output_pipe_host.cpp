@@ -4,7 +4,7 @@
 
 namespace lptlcd {
 
-bool WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size) {
+PipeWrite WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t size) {
   return pipe->Take(bytes, size);
 }
 

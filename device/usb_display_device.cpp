@@ -1,5 +1,6 @@
 #include "device/usb_display_device.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -31,7 +32,10 @@ std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t val
   mirror.Apply(command, value, data, carried);
   // A failed write is not retried, and does not change what the operation
   // returns: the mirror keeps what the display should show. It is noted.
-  lastWriteFailed = !outputPipe.IsValid() || !WriteToPipe(outputPipe.Get(), packet, sizeof packet);
+  const PipeWrite write =
+      outputPipe.IsValid() ? WriteToPipe(outputPipe.Get(), packet, sizeof packet) : PipeWrite::kFailed;
+  lastWriteFailed = write != PipeWrite::kWritten;
+  lastWriteTimedOut = write == PipeWrite::kTimedOut;
   if (lastWriteFailed) {
     ++failedWrites;
     // Windows does not finish removing an unplugged device while a handle
@@ -39,6 +43,13 @@ std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t val
     outputPipe.Reset();
   }
   return carried;
+}
+
+bool UsbDisplayDevice::Probe() {
+  if (!HasPipe()) return false;
+  SetPosition(static_cast<std::uint8_t>(std::min(CursorX(), kFurthestPosition)),
+              static_cast<std::uint8_t>(CursorRow()));
+  return HasPipe();
 }
 
 std::uint8_t UsbDisplayDevice::WriteBlock(const std::uint8_t* data, std::uint8_t count) {

@@ -58,16 +58,32 @@ class UsbDisplayDevice {
   bool PaintScreen(const ScreenCodes& screen) { return mirror.PaintScreen(*this, screen); }
 
   // The display sends no answers, but its pipe can go away (unplugged, or a
-  // driver that gave up): whether the latest packet failed to be written, and
-  // how many have failed so far. The pipe is closed at the first failure;
-  // from then on every packet counts as failed until Reconnect.
+  // driver that gave up) or stop answering (a write not taken within
+  // kPacketWriteBoundMs): whether the latest packet failed to be written,
+  // whether it failed for want of an answer, and how many have failed so
+  // far. The pipe is closed at the first failure; from then on every packet
+  // counts as failed until Reconnect.
   bool LastWriteFailed() const { return lastWriteFailed; }
+  bool LastWriteTimedOut() const { return lastWriteTimedOut; }
   std::uint32_t FailedWrites() const { return failedWrites; }
   bool HasPipe() const { return outputPipe.IsValid(); }
+
+  // Takes packets before any display is there (lptlcd --wait): they keep
+  // what it should show, and Reconnect brings the display to it.
+  void OpenWithoutPipe() { isOpen = true; }
 
   // Takes the pipe of a display that opened again and brings it to the
   // screen this one would show had it never gone away.
   void Reconnect(UniquePipe pipe);
+
+  // Lets go of the pipe of a display that may have lost what it showed (one
+  // reset in place on resume from sleep): the next Reconnect redraws it.
+  void DropPipe() { outputPipe.Reset(); }
+
+  // Sends a packet that changes nothing on the display (its cursor where it
+  // stands), so that a pipe that died unnoticed shows itself; false if the
+  // display has no pipe after it.
+  bool Probe();
 
  private:
   UniquePipe outputPipe;  // closed with the device, or when a write fails
@@ -75,6 +91,7 @@ class UsbDisplayDevice {
   std::uint8_t packet[kPacketSize] = {};
   bool isOpen = false;
   bool lastWriteFailed = false;
+  bool lastWriteTimedOut = false;
   std::uint32_t failedWrites = 0;
 };
 

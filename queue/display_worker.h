@@ -31,14 +31,19 @@ WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emula
                                 const std::atomic<bool>* stop = nullptr,
                                 DisplayRecovery* recovery = nullptr);
 
-// The thread's procedure: opens the display (or ends the process with status
-// 1), sends the start-up packets and runs the loop over TheCommandQueue(),
-// emulating the module *module (a ModuleSize that outlives the thread).
-void __cdecl DisplayWorker(void* module);
+// The thread's procedure: sends the start-up packets to the display it was
+// started with, listens for Windows' notices about devices and power, and
+// runs the loop over TheCommandQueue().
+void __cdecl DisplayWorker(void* start);
 
-// Starts DisplayWorker on its own thread, emulating `module`. A failure to
-// start goes unnoticed, as start-up has nothing better to do than carry on
-// capturing.
-void StartWorker(ModuleSize module);
+constexpr char kWaitingForDisplayMessage[] =
+    "Waiting for the display: lptlcd looks for it once a second and shows the screen when it comes\n";
+
+// Opens the display, on the calling thread and before the ring is drained:
+// when there is none, ends the process with status 1, or with waitForDisplay
+// says it waits and goes on without one. Then starts DisplayWorker on its own
+// thread, emulating `module`. A failure to start the thread goes unnoticed,
+// as start-up has nothing better to do than carry on capturing.
+void StartWorker(ModuleSize module, bool waitForDisplay);
 
 }  // namespace lptlcd

@@ -7,6 +7,7 @@
 #include "common/console_win32.h"
 #include "common/function_lookup.h"
 #include "device/display_discovery.h"
+#include "device/notice_window.h"
 #include "queue/power_throttling.h"
 #include "queue/worker_schedule.h"
 
@@ -70,6 +71,8 @@ WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emula
     // Commands may be there without a hand-over yet: a long drain pass
     // publishes them as it goes and wakes the worker at its end.
     const bool executed = ExecuteQueued(queue, emulator, recovery);
+    // Woken by one of Windows' notices: acted on now, not at the next command.
+    if (recovery != nullptr && recovery->NoticePending()) recovery->Check(::GetTickCount());
     if (timedOut) {
       // A whole idle interval since the last command, and none came.
       if (!executed && emulator.HasPending()) emulator.Flush();
@@ -105,29 +108,52 @@ UniquePipe FindDisplayAgain() {
   return OpenDevicePipeQuietly(kOutputPipeName);
 }
 
+// On the notice window's thread: the worker acts on it at its next check,
+// which the wake-up brings about at once.
+void OnNotice(DisplayNotice notice, void* recovery) {
+  static_cast<DisplayRecovery*>(recovery)->Notice(notice);
+  WakeWorker(TheCommandQueue());
+}
+
+// What the worker thread is started with; lives until the process ends.
+struct WorkerStart {
+  ModuleSize module;
+  UsbDisplayDevice* device;
+  bool waitingForDisplay;
+};
+
 }  // namespace
 
-void __cdecl DisplayWorker(void* module) {
-  const ModuleSize size = *static_cast<const ModuleSize*>(module);
+void __cdecl DisplayWorker(void* argument) {
+  const WorkerStart& start = *static_cast<const WorkerStart*>(argument);
   // All live until the process ends: nothing ever stops the worker for good
   // except the process itself.
-  auto* device = new UsbDisplayDevice();
-  if (!device->IsOpen()) FatalExit("Unable to open device\n");
-  device->SendControl1();
-  device->ClearScreen();
-  auto* emulator = new CharacterLcdEmulator(device, size.columns, size.lines);
-  auto* watch = new DisplayWriteWatch(*device, stdout);
-  auto* recovery = new DisplayRecovery(*device, *watch, &FindDisplayAgain);
+  UsbDisplayDevice& device = *start.device;
+  device.SendControl1();
+  device.ClearScreen();
+  auto* emulator = new CharacterLcdEmulator(&device, start.module.columns, start.module.lines);
+  auto* watch = new DisplayWriteWatch(device, stdout, start.waitingForDisplay);
+  auto* recovery = new DisplayRecovery(device, *watch, &FindDisplayAgain);
+  // Without a window the display is still looked for after a failed write.
+  StartNoticeWindow(&OnNotice, recovery);
   RunDisplayWorkerLoop(TheCommandQueue(), *emulator, nullptr, recovery);
 }
 
-void StartWorker(ModuleSize module) {
+void StartWorker(ModuleSize module, bool waitForDisplay) {
+  // Before the ring is drained: a copy that ends for want of a display
+  // leaves the software's writes in the ring for the next one.
+  auto* device = new UsbDisplayDevice();
+  if (!device->IsOpen()) {
+    if (!waitForDisplay) FatalExit("Unable to open device\n");
+    SayOnStandardOutput(kWaitingForDisplayMessage);
+    device->OpenWithoutPipe();
+  }
   // Before the worker first asks for the 1 ms timer: Windows 11 may ignore
   // that request for a minimised or covered window otherwise.
   OptOutOfTimerThrottling();
   // The thread's copy lives until the process ends, as the thread does.
-  auto* size = new ModuleSize(module);
-  if (_beginthread(&DisplayWorker, 0, size) == static_cast<std::uintptr_t>(-1)) delete size;
+  auto* start = new WorkerStart{module, device, !device->HasPipe()};
+  if (_beginthread(&DisplayWorker, 0, start) == static_cast<std::uintptr_t>(-1)) delete start;
 }
 
 }  // namespace lptlcd

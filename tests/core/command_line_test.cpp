@@ -8,14 +8,21 @@
 namespace lptlcd {
 namespace {
 
-// What a command line gives, as one string: "run 20x4", "help" or the error.
+// What a command line gives, as one string: "run 20x4", "run 20x4 wait",
+// "install --module 20x4 --wait" (the entry's arguments), "uninstall",
+// "help" or the error.
 std::string Outcome(const std::vector<std::string>& args) {
   std::vector<const char*> pointers;
   for (const std::string& arg : args) pointers.push_back(arg.c_str());
   const CommandLine line = ParseCommandLine(static_cast<int>(pointers.size()), pointers.data());
   switch (line.action) {
     case CommandLineAction::kRun:
-      return "run " + std::to_string(line.module.columns) + "x" + std::to_string(line.module.lines);
+      return "run " + std::to_string(line.module.columns) + "x" + std::to_string(line.module.lines) +
+             (line.waitForDisplay ? " wait" : "");
+    case CommandLineAction::kInstall:
+      return std::string("install ") + StartupEntryArguments(line).text;
+    case CommandLineAction::kUninstall:
+      return "uninstall";
     case CommandLineAction::kHelp:
       return "help";
     case CommandLineAction::kError:
@@ -39,6 +46,22 @@ const Case kCases[] = {
     {{"--help"}, "help"},
     {{"-h"}, "help"},
     {{"/?"}, "help"},
+    {{"-?"}, "help"},
+    {{"/help"}, "help"},
+    {{"--wait"}, "run 20x2 wait"},
+    {{"--wait", "--module", "40x2"}, "run 40x2 wait"},
+    {{"--wait", "--wait"}, "lptlcd: --wait given twice"},
+    {{"--install"}, "install --wait"},
+    {{"--module", "20x4", "--install"}, "install --module 20x4 --wait"},
+    {{"--install", "--module=40x2", "--wait"}, "install --module 40x2 --wait"},
+    {{"--install", "--help"}, "help"},
+    {{"--install", "--module", "20x3"}, "lptlcd: no module 20x3 " + kSizes},
+    {{"--install", "--install"}, "lptlcd: --install given twice"},
+    {{"--install", "--uninstall"}, "lptlcd: --install and --uninstall cannot go together"},
+    {{"--install", "--modul", "20x4"}, "lptlcd: unknown option '--modul'"},
+    {{"--uninstall"}, "uninstall"},
+    {{"--uninstall", "--module", "20x4"}, "lptlcd: --uninstall takes no other option"},
+    {{"--uninstall", "--wait"}, "lptlcd: --uninstall takes no other option"},
     {{"--help", "--modul"}, "help"},
     {{"--modul", "--help"}, "lptlcd: unknown option '--modul'"},
     {{"--module"}, "lptlcd: --module needs a size, such as --module 20x4"},
@@ -71,7 +94,7 @@ TEST(CommandLine, EachArgumentListGivesItsOutcome) {
 // The help is built into a buffer of fixed size: its last line shows it whole.
 TEST(CommandLine, HelpGivesTheUsageTheSizesAndTheDefault) {
   const std::string help(HelpText());
-  EXPECT_NE(std::string::npos, help.find("\nusage: lptlcd [--module WxH]\n"));
+  EXPECT_NE(std::string::npos, help.find("\nusage: lptlcd [--module WxH] [--wait]\n"));
   EXPECT_NE(std::string::npos, help.find("\nSizes: 8x1 8x2 16x1 16x2 16x4 20x1 20x2 20x4 24x2 40x1 40x2\n"));
   EXPECT_NE(std::string::npos, help.find("\nWithout --module lptlcd shows a 20x2 module.\n"));
   std::size_t lines = 0;

@@ -24,7 +24,7 @@ namespace lptlcd::test {
 namespace {
 
 constexpr char kStalled[] = "Display is not reading: commands are dropped until it does\n";
-constexpr char kReadingAgain[] = "Display is reading again: ";
+constexpr char kNotAnswering[] = "The display stopped answering (a packet not taken within 100 ms)";
 
 std::string FaultyProducer(const std::string& arguments) {
   return Quoted(FAULTY_PRODUCER_EXE) + " " + arguments;
@@ -56,7 +56,7 @@ TEST(Faults, AMillionRecordFloodArrivesCompletelyAndInOrder) {
 }
 
 
-TEST(Faults, ADisplayThatStopsReadingNeverHoldsUpTheProducer) {
+TEST(Faults, ADisplayThatStopsReadingIsGivenUpWithoutHoldingUpTheProducer) {
   Simulator sim("stall");
   Program program;
   StartDisplayAndProgram(sim, program);
@@ -68,34 +68,25 @@ TEST(Faults, ADisplayThatStopsReadingNeverHoldsUpTheProducer) {
   ASSERT_TRUE(sim.WaitForOutput("lcdsim: reading paused\n", kGenerousMs)) << sim.Output();
 
   // A million records: far more commands than the queue and the display's
-  // pipe can hold. The ring must still be drained to the last record, within
-  // lcdfeed's bound for a ring that stops moving.
+  // pipe can hold. A write that is not taken is given up within its bound,
+  // the display is taken as lost, and the ring is drained to the last
+  // record within lcdfeed's bound for a ring that stops moving.
   feed = Feed("--flood 1000000 --wait-drained --give-up 10000");
   ASSERT_TRUE(feed.finished);
   EXPECT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
   EXPECT_EQ(PendingInRing(), 0);
-  ASSERT_TRUE(program.WaitForOutput(kStalled, kGenerousMs)) << program.Output();
+  ASSERT_TRUE(program.WaitForOutput(kNotAnswering, kGenerousMs)) << program.Output();
   EXPECT_TRUE(program.IsRunning());
 
-  // The display comes back: the program says so, with how much it had to
-  // drop meanwhile, without waiting for the producer's next write; the
-  // display gets what was queued before the stall, and then what comes next.
+  // The display answers again: it is found and shows what the software
+  // wrote meanwhile and then what comes next.
   ASSERT_TRUE(sim.PauseReading(false));
   ASSERT_TRUE(sim.WaitForOutput("lcdsim: reading again\n", kGenerousMs)) << sim.Output();
-  ASSERT_TRUE(program.WaitForOutput(" commands were dropped\n", kGenerousMs)) << program.Output();
   feed = Feed("--text \"after the stall\" \"display reads\" --wait-drained");
   ASSERT_EQ(feed.exitCode, 0u) << feed.out << feed.err;
   ASSERT_TRUE(sim.WaitForText(Screen("after the stall", "display reads"), kFloodBoundMs)) << sim.Text();
-
-  const std::string output = program.Output();
-  EXPECT_EQ(Occurrences(output, kStalled), 1u) << output;
-  const std::size_t at = output.find(kReadingAgain);
-  ASSERT_NE(at, std::string::npos) << output;
-  ASSERT_GT(at, output.find(kStalled)) << output;
-  const unsigned long dropped = std::strtoul(output.c_str() + at + sizeof kReadingAgain - 1, nullptr, 10);
-  // 250,000 commands in the flood; the queue holds 65,535 and the pipe some.
-  EXPECT_GT(dropped, 50000u) << output;
-  EXPECT_LT(dropped, 250000u) << output;
+  // Nothing had to be dropped: the queue never filled behind a hung write.
+  EXPECT_EQ(Occurrences(program.Output(), kStalled), 0u) << program.Output();
 }
 
 TEST(Faults, ADisplayThatGoesAwayLeavesTheProgramDraining) {

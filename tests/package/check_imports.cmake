@@ -25,7 +25,7 @@ else()
   set(max_minor 2)
 endif()
 if(NOT DLLS)
-  set(DLLS kernel32.dll msvcrt.dll setupapi.dll winmm.dll advapi32.dll user32.dll)
+  set(DLLS kernel32.dll msvcrt.dll setupapi.dll winmm.dll advapi32.dll user32.dll ole32.dll shell32.dll)
 endif()
 
 function(read_names file out)

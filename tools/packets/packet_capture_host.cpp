@@ -9,10 +9,10 @@ namespace lptlcd {
 
 struct PacketCapture::State : PacketSink {
   State(bool discarding) : discard(discarding) {}
-  bool Take(const std::uint8_t* data, std::size_t size) override {
-    if (disconnected) return false;
+  PipeWrite Take(const std::uint8_t* data, std::size_t size) override {
+    if (disconnected) return PipeWrite::kFailed;
     if (!discard) bytes.insert(bytes.end(), data, data + size);
-    return true;
+    return PipeWrite::kWritten;
   }
   bool discard;
   bool disconnected = false;
