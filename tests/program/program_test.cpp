@@ -10,6 +10,7 @@
 
 #include "capture/command_line.h"
 #include "capture/session_instance.h"
+#include "queue/display_worker.h"
 #include "common/locks.h"
 #include "ring/port_write_ring.h"
 #include "ring/ring_records.h"
@@ -75,6 +76,16 @@ struct Producer {
   }
 };
 
+// Polls `done` every 10 ms for up to kGenerousMs.
+template <typename Done>
+bool WaitUntilTrue(Done done) {
+  for (DWORD waited = 0; waited < kGenerousMs; waited += 10) {
+    if (done()) return true;
+    ::Sleep(10);
+  }
+  return done();
+}
+
 class ProgramTest : public ::testing::Test {
  protected:
   // A display "B" that opens and a server on its pipe.
@@ -99,6 +110,46 @@ TEST_F(ProgramTest, WithoutADisplayReportsAndExitsWithStatusOne) {
   ASSERT_TRUE(program.Start(LptlcdProgramPath()));
   EXPECT_EQ(1, program.WaitForExit(kGenerousMs));
   EXPECT_EQ("Failed to GetUsbDeviceFileName\nUnable to open device\n", program.Output());
+}
+
+TEST_F(ProgramTest, ACopyThatEndsWithoutADisplayLeavesTheRecordsForTheNext) {
+  Producer producer;
+  ASSERT_TRUE(producer.CreateHoldingMutex());
+  producer.Add(kCharacterA);
+  producer.ReleaseInitialOwnership();
+  ASSERT_TRUE(::SetEvent(producer.event.Get()));
+  ASSERT_TRUE(program.Start(LptlcdProgramPath()));
+  EXPECT_EQ(1, program.WaitForExit(kGenerousMs));
+  EXPECT_EQ(4, producer.ring->count);
+
+  AttachDisplay();
+  ChildProcess next;
+  ASSERT_TRUE(next.Start(LptlcdProgramPath()));
+  ASSERT_TRUE(received.WaitForCount(3, kGenerousMs));
+  EXPECT_EQ((std::vector<Packet>{kStart, kClear, kTextA}), received.Packets());
+  next.Terminate();
+}
+
+TEST_F(ProgramTest, WaitsForADisplayThatComesLaterAndShowsWhatCameMeanwhile) {
+  ASSERT_TRUE(program.Start(LptlcdProgramPath() + " --wait"));
+  ASSERT_TRUE(program.WaitForOutput(kWaitingForDisplayMessage, kGenerousMs)) << program.Output();
+  Producer producer;
+  ASSERT_TRUE(producer.Open());
+  ASSERT_TRUE(producer.Send(kCharacterA));
+  // Drained and emulated while there is no display.
+  ASSERT_TRUE(WaitUntilTrue([&] { return producer.ring->count == 0; }));
+  EXPECT_TRUE(program.IsRunning());
+
+  AttachDisplay();
+  ASSERT_TRUE(received.WaitForCount(3, kGenerousMs));
+  EXPECT_EQ((std::vector<Packet>{kStart, kClear, kTextA}), received.Packets());
+  ASSERT_TRUE(producer.Send(kCharacterB));
+  ASSERT_TRUE(received.WaitForCount(4, kGenerousMs));
+  EXPECT_EQ(kTextB, received.Packets().back());
+  const std::string said = "Failed to GetUsbDeviceFileName\n" + std::string(kWaitingForDisplayMessage) +
+                           "Found the display at " + display->InterfacePath() + "\n";
+  EXPECT_TRUE(program.WaitForOutput(said, kGenerousMs));
+  EXPECT_EQ(said, program.Output());
 }
 
 TEST_F(ProgramTest, InterfaceThatOpensWithoutItsPipeEndsTheProgram) {
@@ -224,6 +275,8 @@ TEST(ProgramArguments, EachCommandLineEndsOrRunsAsItShould) {
   const ArgumentsRow rows[] = {
       {"--help", 0, HelpText(), ""},
       {"/?", 0, HelpText(), ""},
+      {"-?", 0, HelpText(), ""},
+      {"/help", 0, HelpText(), ""},
       {"--module 20x3", 2, "",
        std::string("lptlcd: no module 20x3 (sizes: 8x1 8x2 16x1 16x2 16x4 20x1 20x2 20x4 24x2 "
                    "40x1 40x2)\n") + UsageText()},
