@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/display_recovery.h"
+#include "device/system_notice.h"
 #include "emulator/character_lcd_emulator.h"
 #include "tests/support/captured_stream.h"
 #include "tools/packets/packet_capture.h"
@@ -73,6 +74,92 @@ TEST(DisplayRecoveryTest, TheDisplayIsLookedForOnceASecondAndRedrawnWhenItOpens)
   EXPECT_EQ(recovery.MsUntilNextSearch(9500), kNoSearchDue);
   write("!");
   EXPECT_EQ(FormatPackets(second.TakeBytes()), Lines{"02 01 21 00 00 00 00 00"});
+}
+
+// Which of Windows' messages concern the display: Windows sends many more
+// device and power events than these, and only these may cost a search.
+TEST(SystemNoticeTest, OnlyDeviceComingsAndGoingsAndResumesConcernTheDisplay) {
+  constexpr int kNone = -1;
+  constexpr int kChanged = static_cast<int>(DisplayNotice::kDevicesChanged);
+  constexpr int kResumed = static_cast<int>(DisplayNotice::kResumed);
+  constexpr std::uint32_t kDbtDevTypVolume = 2, kDbtDevTypHandle = 6, kDbtQueryRemove = 0x8001,
+                          kPbtApmSuspend = 4, kPbtPowerStatusChange = 0xA, kWmTimer = 0x0113;
+  const struct {
+    SystemMessage message;
+    int notice;
+  } rows[] = {
+      {{kWmDeviceChange, kDbtDevNodesChanged, 0}, kChanged},
+      {{kWmDeviceChange, kDbtDeviceArrival, kDbtDevTypDeviceInterface}, kChanged},
+      {{kWmDeviceChange, kDbtDeviceRemoveComplete, kDbtDevTypDeviceInterface}, kChanged},
+      {{kWmDeviceChange, kDbtDeviceArrival, kDbtDevTypVolume}, kNone},  // a USB stick's drive letter
+      {{kWmDeviceChange, kDbtDeviceRemoveComplete, kDbtDevTypHandle}, kNone},
+      {{kWmDeviceChange, kDbtQueryRemove, kDbtDevTypDeviceInterface}, kNone},
+      {{kWmPowerBroadcast, kPbtApmResumeAutomatic, 0}, kResumed},
+      {{kWmPowerBroadcast, kPbtApmResumeCritical, 0}, kResumed},
+      {{kWmPowerBroadcast, kPbtApmResumeSuspend, 0}, kNone},  // follows the automatic one
+      {{kWmPowerBroadcast, kPbtApmSuspend, 0}, kNone},
+      {{kWmPowerBroadcast, kPbtPowerStatusChange, 0}, kNone},
+      {{kWmTimer, kDbtDevNodesChanged, 0}, kNone},
+  };
+  for (const auto& row : rows) {
+    DisplayNotice notice = DisplayNotice::kDevicesChanged;
+    const int got = DisplayNoticeFor(row.message, notice) ? static_cast<int>(notice) : kNone;
+    EXPECT_EQ(got, row.notice) << std::hex << row.message.message << " " << row.message.event << " "
+                               << row.message.deviceType;
+  }
+}
+
+// The display goes and comes back, or is reset in place, while the software
+// writes nothing: Windows' notices alone bring the screen back, with no
+// second's wait, and a notice that finds the display well costs one packet
+// that changes nothing.
+TEST(DisplayRecoveryTest, NoticesBringTheScreenBackWithoutAWriteFromTheSoftware) {
+  const Lines kRedrawn = {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00", "02 02 48 69 00 00 00 00"};
+  const struct {
+    const char* name;
+    bool unplugged;         // the first display's pipe died
+    DisplayNotice notice;
+    Lines onFirst;          // what the first display gets after "Hi"
+    int searches;
+    Lines onSecond;         // what the display found gets
+    std::string said;
+  } rows[] = {
+      {"devices changed, the display still there", false, DisplayNotice::kDevicesChanged,
+       {"03 0c 00 00 00 00 00 00"}, 0, {}, ""},
+      {"unplugged and plugged in again", true, DisplayNotice::kDevicesChanged, {}, 1, kRedrawn,
+       "Unable to write to device\nWriting to device again\n"},
+      // Same pipe, blank screen: reopened and redrawn, nothing to complain of.
+      {"resumed, reset in place", false, DisplayNotice::kResumed, {}, 1, kRedrawn, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    PacketCapture first;
+    UsbDisplayDevice device(first.OpenWriter());
+    test::CapturedStream output;
+    DisplayWriteWatch watch(device, output.Get());
+    PacketCapture second;
+    int searches = 0;
+    DisplayRecovery recovery(device, watch, [&] {
+      ++searches;
+      return second.OpenWriter();
+    });
+    CharacterLcdEmulator emulator(&device, 20, 2);
+    for (char c : std::string("Hi")) emulator.Execute(static_cast<LcdCommand>(0x100 | c));
+    emulator.Flush();
+    first.TakeBytes();
+    if (row.unplugged) first.Disconnect();
+    recovery.Check(100);
+    EXPECT_EQ(recovery.MsUntilNextSearch(100), kNoSearchDue);  // nothing known yet: no search
+    recovery.Notice(row.notice);
+    EXPECT_EQ(recovery.MsUntilNextSearch(150), 0u);
+    recovery.Check(150);  // well within the second after the last check
+    EXPECT_EQ(FormatPackets(first.TakeBytes()), row.onFirst);
+    EXPECT_EQ(searches, row.searches);
+    EXPECT_EQ(FormatPackets(second.TakeBytes()), row.onSecond);
+    EXPECT_EQ(output.Text(), row.said);
+    EXPECT_TRUE(device.HasPipe());
+    EXPECT_FALSE(recovery.NoticePending());
+  }
 }
 
 }  // namespace
