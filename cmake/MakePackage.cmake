@@ -48,7 +48,7 @@ endforeach()
 file(COPY_FILE ${DLL64} ${STAGE}/for-64-bit-programs/inpoutx64.dll)
 
 read_user_guide(${README} guide)
-set(readme "lptlcd ${VERSION}\n\nlptlcd lets a 122x32-pixel USB graphic display stand in for an HD44780\ncharacter LCD that older Windows software drives through the first parallel\nport (LPT1, 0x378). Your LCD program stays as it is.\n\nStart it as lptlcd --module WxH, with the size of the module your LCD program\nis set up for (columns x lines, such as 20x4); without --module it shows a\n20x2 module. lptlcd --help lists the sizes.\n${guide}")
+set(readme "lptlcd ${VERSION}\n\nlptlcd lets a 122x32-pixel USB graphic display stand in for an HD44780\ncharacter LCD that older Windows software drives through the first parallel\nport (LPT1, 0x378). Your LCD program stays as it is.\n\nStart it as lptlcd --module WxH, with the size of the module your LCD program\nis set up for (columns x lines, such as 20x4); without --module it shows a\n20x2 module. lptlcd --help lists the sizes. lptlcd --install --module WxH\nmakes it start at every logon (see \"Starting it with Windows\").\n${guide}")
 string(REPLACE "\n" "\r\n" readme "${readme}")
 file(WRITE ${STAGE}/README.txt "${readme}")
 
