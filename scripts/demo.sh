@@ -87,6 +87,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== creating the Wine prefix $out/wineprefix (first run only, a few seconds)"
   "$wine" wineboot -i >/dev/null 2>&1 || true
 fi
+# Without a display Wine makes windows only with the null display driver, and
+# lptlcd hears of a replug or a resume through a window. The server starts
+# again for the setting to take effect.
+if ! "$wine" reg query 'HKCU\Software\Wine\Drivers' /v Graphics 2>/dev/null | grep -qi null; then
+  "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  "$wineserver" -k 2>/dev/null || true
+  "$wineserver" -w
+  "$wineserver" -p
+  "$wine" wineboot >/dev/null 2>&1 || true
+fi
 
 # Everything shown from here on goes through one file, so that the demo's
 # own lines and lcdsim's screens come out in order.

@@ -166,6 +166,35 @@ TEST_F(DisplayDiscoveryTest, WhatTheSearchMakesOfTheDisplaysRegistered) {
   }
 }
 
+// What each kind of registration lets a program open while PIPE01 is served.
+TEST_F(DisplayDiscoveryTest, EachKindOfRegistrationOpensWhatItSays) {
+  struct KindCase {
+    DisplayRegistration::Kind kind;
+    bool interfaceOpens;
+    bool pipeOpens;
+  };
+  const KindCase cases[] = {
+      {kOpenable, true, true},
+      {kUnopenable, false, false},
+      {DisplayRegistration::Kind::kNoPipe, true, false},
+  };
+  PacketRecorder received;
+  DisplayPipeServer server(received.Handler());
+  ASSERT_TRUE(server.Start());
+  const auto opens = [](const std::string& path) {
+    return UniqueFileHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr))
+        .IsValid();
+  };
+  for (const KindCase& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.kind));
+    DisplayRegistration display("B", c.kind);
+    ASSERT_TRUE(display.ok());
+    EXPECT_EQ(opens(display.InterfacePath()), c.interfaceOpens);
+    EXPECT_EQ(opens(display.InterfacePath() + "\\PIPE01"), c.pipeOpens);
+  }
+}
+
 TEST_F(DisplayDiscoveryTest, RegistrationIsRemovedWithItsOwner) {
   {
     DisplayRegistration display("B");

@@ -109,6 +109,33 @@ TEST(DisplayModel, GlyphFillsTheWholeSixByEightCell) {
   EXPECT_EQ(model.CellCode(1, 1), 3);
 }
 
+TEST(DisplayModel, PowerOnForgetsTheScreenTheCursorAndTheGlyphsButNotTheCounts) {
+  DisplayModel model;
+  Apply(model, {0x04, 0x03, 0x81, 0x42, 0x24, 0x18, 0xFF, 0x80});
+  Apply(model, {0x03, 6, 1});
+  Apply(model, {0x02, 0x03, 'H', 0x03, 'I'});
+  Apply(model, {0x7E});
+  model.PowerOn();
+
+  const DisplayModel fresh;
+  EXPECT_EQ(LitPixelCount(model), 0);
+  EXPECT_EQ(model.CursorX(), fresh.CursorX());
+  EXPECT_EQ(model.CursorRow(), fresh.CursorRow());
+  for (int code = 0; code < kGlyphCount; ++code) EXPECT_EQ(model.Glyph(code), fresh.Glyph(code)) << code;
+  for (int row = 0; row < kTextRows; ++row) {
+    EXPECT_EQ(model.TextRow(row), fresh.TextRow(row));
+    for (int column = 0; column <= kTextColumns; ++column) {
+      EXPECT_EQ(model.CellCode(column, row), fresh.CellCode(column, row)) << column << "," << row;
+    }
+  }
+  EXPECT_EQ(model.PacketCount(), 4u);
+  EXPECT_EQ(model.IgnoredCount(), 1u);
+
+  // The glyph is gone: code 3 now draws the blank a new display has for it.
+  Apply(model, {0x02, 0x01, 0x03});
+  EXPECT_EQ(Columns(model, 0, 0, 6), kBlank);
+}
+
 TEST(DisplayModel, GlyphZeroIsDrawnForAZeroTextByte) {
   DisplayModel model;
   Apply(model, {0x04, 0x00, 0x7F, 0x41, 0x41, 0x41, 0x7F, 0x00});

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/win32_handles.h"
+#include "notice_window.h"
 #include "simulator_process.h"
 #include "tools/harness/child_process.h"
 #include "tools/lcdsim/display_model.h"
@@ -159,6 +160,83 @@ TEST(LcdsimProcess, WithoutThePipeTheInterfaceOpensButThePipeDoesNot) {
   ASSERT_TRUE(sim.RequestStop());
   EXPECT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
   EXPECT_TRUE(DisplayInterfacePaths().empty());
+}
+
+TEST(LcdsimProcess, ADisplayWithoutAPipeOpensButHasNoPipeBelowIt) {
+  Simulator sim("nopipe_display");
+  ASSERT_TRUE(sim.Start("--display A:nopipe --display B --stop-event " + sim.StopEventName()));
+  ASSERT_TRUE(sim.WaitForOutput("lcdsim: ready: serving PIPE01\n", kStartBoundMs)) << sim.Output();
+  const std::vector<std::string> paths = DisplayInterfacePaths();
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_TRUE(CanOpen(paths[0]));
+  EXPECT_FALSE(CanOpen(paths[0] + "\\PIPE01"));
+  EXPECT_TRUE(CanOpen(paths[1] + "\\PIPE01"));  // served all the while
+  ASSERT_TRUE(sim.RequestStop());
+  EXPECT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
+  EXPECT_NE(sim.Output().find("lcdsim: display A (nopipe) at " + paths[0]), std::string::npos) << sim.Output();
+  EXPECT_TRUE(DisplayInterfacePaths().empty());
+}
+
+// Wine says nothing when a display comes or goes: lcdsim says it to every
+// top-level window, as Windows would, once plugged and once unplugged.
+TEST(LcdsimProcess, TellsEveryWindowWhenItIsPluggedAndUnplugged) {
+  const lptlcd::test::NoticeWindow window;
+  ASSERT_TRUE(window.ok()) << "no window: does the prefix name the null display driver?";
+  Simulator sim("plug");
+  ASSERT_TRUE(sim.Start("--stop-event " + sim.StopEventName()));
+  ASSERT_TRUE(sim.WaitForOutput("lcdsim: ready: serving PIPE01\n", kStartBoundMs)) << sim.Output();
+  ASSERT_TRUE(window.WaitForDeviceNodesChanged(1, kBoundMs));
+  EXPECT_EQ(window.Resumes(), 0);
+  EXPECT_EQ(DisplayInterfacePaths().size(), 1u);
+
+  ASSERT_TRUE(sim.RequestStop());
+  ASSERT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
+  EXPECT_TRUE(window.WaitForDeviceNodesChanged(2, kBoundMs)) << window.DeviceNodesChanged();
+  EXPECT_TRUE(DisplayInterfacePaths().empty());
+}
+
+// A resume from sleep: the display comes back blank and without its custom
+// characters, on the same pipe connection, and every window hears of it.
+TEST(LcdsimProcess, PlaysAResumeWithTheDisplayResetInPlace) {
+  const lptlcd::test::NoticeWindow window;
+  ASSERT_TRUE(window.ok()) << "no window: does the prefix name the null display driver?";
+  Simulator sim("resume");
+  ASSERT_TRUE(sim.StartServing()) << sim.Output();
+  const std::vector<std::string> paths = DisplayInterfacePaths();
+  ASSERT_EQ(paths.size(), 1u);
+  const lptlcd::UniqueFileHandle pipe = OpenReadWrite(paths[0] + "\\PIPE01");
+  ASSERT_TRUE(pipe.IsValid());
+  const auto send = [&](const lptlcd::sim::Packet& packet) {
+    DWORD written = 0;
+    return WriteFile(pipe.Get(), packet.data(), lptlcd::sim::kPacketSize, &written, nullptr) && written == 8;
+  };
+  const std::string blankRow(20, ' ');
+  const std::string blank = blankRow + "\n" + blankRow + "\n" + blankRow + "\n" + blankRow + "\n";
+
+  ASSERT_TRUE(send({0x04, 0x03, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}));
+  ASSERT_TRUE(send({0x02, 0x03, 'H', 'I', 0x03}));
+  ASSERT_TRUE(sim.WaitForText("HI*" + std::string(17, ' ') + "\n" + blankRow + "\n" + blankRow + "\n" + blankRow + "\n"))
+      << sim.Text();
+
+  ASSERT_TRUE(sim.PlayResume()) << sim.Output();
+  EXPECT_TRUE(window.WaitForResumes(1, kBoundMs));
+  EXPECT_TRUE(sim.WaitForText(blank)) << sim.Text();
+
+  // The same connection still draws, from the home position, and glyph 3 is
+  // a fresh display's blank one until it is defined again.
+  ASSERT_TRUE(send({0x02, 0x03, 'O', 'K', 0x03}));
+  ASSERT_TRUE(sim.WaitForText("OK*" + std::string(17, ' ') + "\n" + blankRow + "\n" + blankRow + "\n" + blankRow + "\n"))
+      << sim.Text();
+  // The pixels are written before the text, at the same idle moment.
+  const std::vector<std::string> pixels = sim.Pixels();
+  ASSERT_EQ(pixels.size(), 32u);
+  for (int y = 0; y < 8; ++y) EXPECT_EQ(pixels[static_cast<std::size_t>(y)].substr(12, 6), "000000") << y;
+
+  ASSERT_TRUE(sim.RequestStop());
+  ASSERT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
+  EXPECT_EQ(sim.Packets().size(), 3u);
+  EXPECT_NE(sim.Output().find("lcdsim: stopped after 3 packets (0 ignored)"), std::string::npos) << sim.Output();
+  EXPECT_EQ(window.Resumes(), 1);
 }
 
 TEST(LcdsimProcess, StopsByItselfAtTheTimeLimitAndWritesThePicture) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <utility>
+
 namespace lptlcd::sim {
 namespace {
 
@@ -30,22 +33,27 @@ TEST(SimOptions, DefaultIsOneOpenableDisplayBServed) {
   const SimOptions options = ParseSim({});
   ASSERT_EQ(options.displays.size(), 1u);
   EXPECT_EQ(options.displays[0].id, "B");
-  EXPECT_TRUE(options.displays[0].openable);
+  EXPECT_EQ(options.displays[0].kind, DisplayKind::kOpenable);
   EXPECT_TRUE(options.servePipe);
   EXPECT_EQ(options.seconds, 0);
   EXPECT_FALSE(options.show);
 }
 
 TEST(SimOptions, DisplaysKeepTheirOrderAndKinds) {
-  const SimOptions options =
-      ParseSim({"--display", "A:unopenable", "--display", "C:openable", "--display", "b", "--no-pipe"});
-  ASSERT_EQ(options.displays.size(), 3u);
-  EXPECT_EQ(options.displays[0].id, "A");
-  EXPECT_FALSE(options.displays[0].openable);
-  EXPECT_EQ(options.displays[1].id, "C");
-  EXPECT_TRUE(options.displays[1].openable);
-  EXPECT_EQ(options.displays[2].id, "b");
-  EXPECT_TRUE(options.displays[2].openable);
+  const SimOptions options = ParseSim({"--display", "A:unopenable", "--display", "C:openable", "--display", "b",
+                                       "--display", "D:nopipe", "--no-pipe"});
+  const std::pair<const char*, DisplayKind> expected[] = {{"A", DisplayKind::kUnopenable},
+                                                          {"C", DisplayKind::kOpenable},
+                                                          {"b", DisplayKind::kOpenable},
+                                                          {"D", DisplayKind::kNoPipe}};
+  ASSERT_EQ(options.displays.size(), std::size(expected));
+  for (std::size_t i = 0; i < options.displays.size(); ++i) {
+    EXPECT_EQ(options.displays[i].id, expected[i].first);
+    EXPECT_EQ(options.displays[i].kind, expected[i].second) << expected[i].first;
+    // lcdsim names each display's kind as the command line does.
+    const std::string spec = options.displays[i].id + ":" + DisplayKindName(options.displays[i].kind);
+    EXPECT_EQ(ParseSim({"--display", spec}).displays.at(0).kind, expected[i].second) << spec;
+  }
   EXPECT_FALSE(options.servePipe);
 }
 
@@ -53,7 +61,7 @@ TEST(SimOptions, TakesEveryOutputOption) {
   const SimOptions options =
       ParseSim({"--log", "p.log", "--png", "s.png", "--scale", "16", "--pbm", "s.pbm", "--text-dump", "s.txt",
                 "--files-on-idle", "--show", "--show-final", "--ascii", "--seconds", "86400", "--stop-event",
-                "lcdsim-stop", "--pause-event", "lcdsim-pause"});
+                "lcdsim-stop", "--pause-event", "lcdsim-pause", "--resume-event", "lcdsim-resume"});
   EXPECT_EQ(options.logPath, "p.log");
   EXPECT_EQ(options.output.png, "s.png");
   EXPECT_EQ(options.output.scale, 16);
@@ -66,6 +74,7 @@ TEST(SimOptions, TakesEveryOutputOption) {
   EXPECT_EQ(options.seconds, 86400);
   EXPECT_EQ(options.stopEvent, "lcdsim-stop");
   EXPECT_EQ(options.pauseEvent, "lcdsim-pause");
+  EXPECT_EQ(options.resumeEvent, "lcdsim-resume");
 }
 
 TEST(SimOptions, RefusesIdsThatWouldBreakTheDevicePath) {
@@ -73,7 +82,8 @@ TEST(SimOptions, RefusesIdsThatWouldBreakTheDevicePath) {
   EXPECT_NE(SimError({"--display", "a\\b"}), "");
   EXPECT_NE(SimError({"--display", ":openable"}), "");
   EXPECT_NE(SimError({"--display", std::string(33, 'x')}), "");
-  EXPECT_EQ(SimError({"--display", "B:broken"}), "--display B:broken: the kind is openable or unopenable");
+  EXPECT_EQ(SimError({"--display", "B:broken"}), "--display B:broken: the kind is openable, unopenable or nopipe");
+  EXPECT_NE(SimError({"--display", "B:no-pipe"}), "");
   EXPECT_EQ(SimError({"--display", "B", "--display", "b:unopenable"}), "--display b is given twice");
 }
 
@@ -85,6 +95,7 @@ TEST(SimOptions, RefusesBadNumbersAndUnknownOptions) {
   EXPECT_NE(SimError({"--seconds", "99999999999999"}), "");
   EXPECT_EQ(SimError({"--scale", "0"}), "--scale wants a whole number from 1 to 16, not '0'");
   EXPECT_EQ(SimError({"--log"}), "--log needs a value");
+  EXPECT_EQ(SimError({"--resume-event"}), "--resume-event needs a value");
   EXPECT_EQ(SimError({"--png", ""}), "--png needs a value");
   EXPECT_EQ(SimError({"--verbose"}), "unknown option --verbose");
   EXPECT_EQ(SimError({"extra"}), "unknown option extra");

@@ -32,6 +32,11 @@ class SimulatorProcess {
   // hangs and comes back (StartServing's simulator only). False when its
   // pause event cannot be found.
   bool PauseReading(bool paused);
+  // Plays a resume from sleep (StartServing's simulator only): the display is
+  // reset to blank in place, with its pipe and client kept, and lcdsim posts
+  // WM_POWERBROADCAST. True once lcdsim has said "lcdsim: resumed: the
+  // display was reset", so the broadcast is out when it returns.
+  bool PlayResume();
   long WaitForExit(DWORD boundMs) { return process.WaitForExit(boundMs); }
   void Stop();
 
@@ -57,6 +62,7 @@ class SimulatorProcess {
   std::string tag;  // unique among the process's simulators
   std::string stopEvent;
   std::string pauseEvent;
+  std::string resumeEvent;
   ChildProcess process;
 };
 

@@ -28,7 +28,8 @@ SimulatorProcess::SimulatorProcess(const std::string& lcdsimPath, const std::str
       folder(MakeTempFolder("lcdsim_" + name)),
       tag(UniqueTag(name)),
       stopEvent("lcdsim_test_stop_" + tag),
-      pauseEvent("lcdsim_test_pause_" + tag) {}
+      pauseEvent("lcdsim_test_pause_" + tag),
+      resumeEvent("lcdsim_test_resume_" + tag) {}
 
 // A test that failed half-way still stops the simulator the clean way, so
 // that its registrations do not spoil the tests after it.
@@ -41,13 +42,27 @@ bool SimulatorProcess::Start(const std::string& arguments) {
 bool SimulatorProcess::StartServing() {
   return Start("--display B --log \"" + File("packets.log") + "\" --text-dump \"" +
                File("screen.txt") + "\" --pbm \"" + File("screen.pbm") +
-               "\" --files-on-idle --stop-event " + stopEvent + " --pause-event " + pauseEvent) &&
+               "\" --files-on-idle --stop-event " + stopEvent + " --pause-event " + pauseEvent +
+               " --resume-event " + resumeEvent) &&
          process.WaitForOutput("lcdsim: ready: serving PIPE01\n", kGenerousMs);
 }
 
 bool SimulatorProcess::PauseReading(bool paused) {
   UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, pauseEvent.c_str()));
   return event && (paused ? ::SetEvent(event.Get()) : ::ResetEvent(event.Get()));
+}
+
+bool SimulatorProcess::PlayResume() {
+  const std::string said = "lcdsim: resumed: the display was reset\n";
+  const auto resumes = [&] {
+    const std::string output = Output();
+    std::size_t count = 0;
+    for (std::size_t at = output.find(said); at != std::string::npos; at = output.find(said, at + 1)) ++count;
+    return count;
+  };
+  const std::size_t before = resumes();
+  UniqueKernelHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, resumeEvent.c_str()));
+  return event && ::SetEvent(event.Get()) && WaitFor([&] { return resumes() > before; }, kGenerousMs);
 }
 
 bool SimulatorProcess::RequestStop() {

@@ -8,7 +8,8 @@
 // prefix's registry; when it is openable, an NT symbolic link makes the
 // interface path name the named-pipe file system, so that the interface path
 // opens and "<interface path>\PIPE01" reaches the pipe that DisplayPipeServer
-// serves as \\.\pipe\PIPE01.
+// serves as \\.\pipe\PIPE01. One without a pipe links to the mailslot file
+// system instead: its path opens, but no mailslot PIPE01 is ever made.
 
 #include <windows.h>
 
@@ -33,6 +34,7 @@ class DisplayRegistration {
   enum class Kind {
     kOpenable,    // the interface path opens (and so does the pipe below it, if served)
     kUnopenable,  // listed by SetupAPI, but opening its path fails
+    kNoPipe,      // the interface path opens, "<path>\PIPE01" never does
   };
 
   // id: the USB instance id, e.g. "B". Instances are enumerated in the
@@ -43,7 +45,7 @@ class DisplayRegistration {
   DisplayRegistration(const DisplayRegistration&) = delete;
   DisplayRegistration& operator=(const DisplayRegistration&) = delete;
 
-  // True when every key (and, for an openable one, the link) was created.
+  // True when every key (and, but for an unopenable one, the link) was created.
   bool ok() const { return registered; }
   // \\?\usb#vid_1111&pid_0002#<id in lower case>#{00873fdf-...}: the path
   // that SetupAPI reports for this interface.

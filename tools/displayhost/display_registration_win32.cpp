@@ -1,7 +1,9 @@
 // Registers a display interface the way Wine's SetupAPI reads it back, and
 // makes its path openable with an NT symbolic link to the named-pipe file
 // system (DefineDosDevice with a raw target crashes Wine 8, so the link is
-// made directly).
+// made directly). A link to a regular file would not do for a display without
+// a pipe: Wine 8 resolves links only within its object namespace, and then
+// neither path opens.
 
 #include <windows.h>
 #include <winternl.h>
@@ -58,10 +60,10 @@ bool WithKey(const std::string& path, Fill fill) {
   return ok;
 }
 
-HANDLE CreateNamedPipeLink(const std::string& interfacePath) {
+// targetName: the file system root that the interface path is to open.
+HANDLE CreateInterfaceLink(const std::string& interfacePath, const std::wstring& targetName) {
   // \\?\usb#... names the object \??\usb#... in the NT namespace.
   const std::wstring linkName = L"\\??\\" + Widen(interfacePath.substr(4));
-  const std::wstring targetName = L"\\Device\\NamedPipe";
   UNICODE_STRING name;
   name.Buffer = const_cast<PWSTR>(linkName.c_str());
   name.Length = static_cast<USHORT>(linkName.size() * sizeof(wchar_t));
@@ -103,8 +105,11 @@ DisplayRegistration::DisplayRegistration(std::string id, Kind registrationKind)
   ok = ok && WithKey(enumKeyPath, [&](HKEY key) {
          return SetString(key, "ClassGUID", classText);
        });
-  if (ok && kind == Kind::kOpenable) {
-    link.Reset(CreateNamedPipeLink(interfacePath));
+  if (ok && kind != Kind::kUnopenable) {
+    // "<path>\PIPE01" then names the pipe \\.\pipe\PIPE01, or a mailslot of
+    // that name, which nothing creates.
+    link.Reset(CreateInterfaceLink(interfacePath, kind == Kind::kNoPipe ? L"\\Device\\MailSlot"
+                                                                         : L"\\Device\\NamedPipe"));
     ok = link.IsValid();
   }
   registered = ok;

@@ -37,6 +37,14 @@ const char* PacketEffectName(PacketEffect effect) {
 
 DisplayModel::DisplayModel() : pixels{}, glyphs{}, cells{} { Clear(); }
 
+void DisplayModel::PowerOn() {
+  const std::uint64_t packets = packetCount;
+  const std::uint64_t ignored = ignoredCount;
+  *this = DisplayModel();
+  packetCount = packets;
+  ignoredCount = ignored;
+}
+
 PacketEffect DisplayModel::ApplyPacket(const std::uint8_t packet[kPacketSize]) {
   ++packetCount;
   const std::uint8_t command = packet[0];

@@ -41,6 +41,11 @@ class DisplayModel {
   // Carries out one 8-byte packet: command, value, six data bytes.
   PacketEffect ApplyPacket(const std::uint8_t packet[kPacketSize]);
 
+  // What the display shows once powered on again, as after a resume from
+  // sleep: exactly a new model's screen, cursor and custom glyphs. The packet
+  // counts go on, for they count the whole run.
+  void PowerOn();
+
   // True for a lit pixel; anything outside the screen is dark.
   bool Pixel(int x, int y) const;
 

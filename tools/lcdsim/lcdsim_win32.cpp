@@ -1,6 +1,8 @@
 // lcdsim: the display, simulated. It registers display interfaces that
 // lptlcd's real discovery finds, serves their output pipe PIPE01, and carries
-// out every packet on the display model, which it shows and writes out.
+// out every packet on the display model, which it shows and writes out. It
+// posts the device and power broadcasts that Windows would send for a real
+// display when it is plugged, unplugged and reset by a resume.
 
 #include <windows.h>
 
@@ -11,6 +13,7 @@
 
 #include "common/win32_handles.h"
 #include "tools/displayhost/display_host.h"
+#include "tools/displayhost/system_notices.h"
 #include "tools/harness/critical_section.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/lcdsim/options.h"
@@ -79,6 +82,13 @@ class Simulator {
     SetEvent(packetEvent.Get());
   }
 
+  // A resume from sleep: the display lost power, but not its place on the
+  // bus, so the pipe and its client stay as they are.
+  void PowerOn() {
+    const auto held = lock.Hold();
+    model.PowerOn();
+  }
+
   // A copy, so that drawing and file writing happen outside the lock.
   lptlcd::sim::DisplayModel Snapshot() {
     const auto held = lock.Hold();
@@ -106,6 +116,15 @@ class Simulator {
   bool logFailureReported = false;
 };
 
+lptlcd::DisplayRegistration::Kind RegistrationKind(lptlcd::sim::DisplayKind kind) {
+  switch (kind) {
+    case lptlcd::sim::DisplayKind::kOpenable: return lptlcd::DisplayRegistration::Kind::kOpenable;
+    case lptlcd::sim::DisplayKind::kUnopenable: return lptlcd::DisplayRegistration::Kind::kUnopenable;
+    case lptlcd::sim::DisplayKind::kNoPipe: return lptlcd::DisplayRegistration::Kind::kNoPipe;
+  }
+  return lptlcd::DisplayRegistration::Kind::kUnopenable;
+}
+
 void ShowScreen(const lptlcd::sim::DisplayModel& model, const lptlcd::sim::OutputOptions& output) {
   std::string text = "lcdsim: screen after " + std::to_string(model.PacketCount()) + " packets\n";
   text += lptlcd::sim::RenderScreen(model, output);
@@ -113,8 +132,26 @@ void ShowScreen(const lptlcd::sim::DisplayModel& model, const lptlcd::sim::Outpu
   std::fflush(stdout);
 }
 
-// Everything that runs between "ready" and the stop.
-void RunUntilStopped(Simulator& simulator, const lptlcd::sim::SimOptions& options) {
+void SayBroadcastFailed(const char* message) {
+  std::printf("lcdsim: cannot post %s (error %lu)\n", message, GetLastError());
+  std::fflush(stdout);
+}
+
+// The device node comes or goes with the registrations and the pipe.
+void SayPluggedOrUnplugged() {
+  if (!lptlcd::BroadcastDeviceNodesChanged()) SayBroadcastFailed("WM_DEVICECHANGE");
+}
+
+// The display is reset first, so that whatever a program sends on the notice
+// lands on the blank screen.
+void PlayResume(Simulator& simulator) {
+  simulator.PowerOn();
+  Say("lcdsim: resumed: the display was reset\n");
+  if (!lptlcd::BroadcastResume()) SayBroadcastFailed("WM_POWERBROADCAST");
+}
+
+// Everything that runs between "ready" and the stop. resumeEvent may be null.
+void RunUntilStopped(Simulator& simulator, const lptlcd::sim::SimOptions& options, HANDLE resumeEvent) {
   const ULONGLONG deadline = options.seconds > 0 ? GetTickCount64() + 1000ull * static_cast<ULONGLONG>(options.seconds)
                                                  : 0;
   bool changed = false;
@@ -127,11 +164,16 @@ void RunUntilStopped(Simulator& simulator, const lptlcd::sim::SimOptions& option
       const ULONGLONG left = deadline - now;
       if (left < timeout) timeout = static_cast<DWORD>(left);
     }
-    const HANDLE events[2] = {g_stopEvent.Get(), simulator.PacketEvent()};
-    const DWORD woken = WaitForMultipleObjects(2, events, FALSE, timeout);
+    const HANDLE events[3] = {g_stopEvent.Get(), simulator.PacketEvent(), resumeEvent};
+    const DWORD woken = WaitForMultipleObjects(resumeEvent != nullptr ? 3 : 2, events, FALSE, timeout);
     if (woken == WAIT_OBJECT_0) return;
     if (woken == WAIT_OBJECT_0 + 1) {
       changed = true;
+      continue;
+    }
+    if (woken == WAIT_OBJECT_0 + 2) {
+      PlayResume(simulator);
+      changed = true;  // the screen files show the blank screen too
       continue;
     }
     if (woken != WAIT_TIMEOUT) return;
@@ -165,6 +207,14 @@ int Run(const lptlcd::sim::SimOptions& options) {
     }
     simulator.SetPauseEvent(pauseEvent.Get());
   }
+  lptlcd::UniqueKernelHandle resumeEvent;
+  if (!options.resumeEvent.empty()) {
+    resumeEvent.Reset(CreateEventA(nullptr, FALSE, FALSE, options.resumeEvent.c_str()));
+    if (!resumeEvent) {
+      Say("lcdsim: cannot create the resume event %s\n", options.resumeEvent);
+      return kExitFailure;
+    }
+  }
   if (!options.logPath.empty() && !simulator.OpenLog(options.logPath)) {
     Say("lcdsim: cannot write the log %s\n", options.logPath);
     return kExitFailure;
@@ -174,15 +224,13 @@ int Run(const lptlcd::sim::SimOptions& options) {
   // the registrations, so nothing is left in the prefix.
   std::vector<std::unique_ptr<lptlcd::DisplayRegistration>> registrations;
   for (const lptlcd::sim::DisplaySpec& display : options.displays) {
-    const auto kind = display.openable ? lptlcd::DisplayRegistration::Kind::kOpenable
-                                       : lptlcd::DisplayRegistration::Kind::kUnopenable;
-    registrations.push_back(std::make_unique<lptlcd::DisplayRegistration>(display.id, kind));
+    registrations.push_back(std::make_unique<lptlcd::DisplayRegistration>(display.id, RegistrationKind(display.kind)));
     const lptlcd::DisplayRegistration& registration = *registrations.back();
     if (!registration.ok()) {
       Say("lcdsim: cannot register display %s\n", display.id);
       return kExitFailure;
     }
-    std::printf("lcdsim: display %s (%s) at %s\n", display.id.c_str(), display.openable ? "openable" : "unopenable",
+    std::printf("lcdsim: display %s (%s) at %s\n", display.id.c_str(), lptlcd::sim::DisplayKindName(display.kind),
                 registration.InterfacePath().c_str());
     std::fflush(stdout);
   }
@@ -193,12 +241,12 @@ int Run(const lptlcd::sim::SimOptions& options) {
       Say("lcdsim: cannot serve the pipe \\\\.\\pipe\\PIPE01\n");
       return kExitFailure;
     }
-    Say("lcdsim: ready: serving PIPE01\n");
-  } else {
-    Say("lcdsim: ready: not serving PIPE01\n");
   }
+  // Before "ready", so that whoever waits for it knows the notice is out.
+  SayPluggedOrUnplugged();
+  Say(options.servePipe ? "lcdsim: ready: serving PIPE01\n" : "lcdsim: ready: not serving PIPE01\n");
 
-  RunUntilStopped(simulator, options);
+  RunUntilStopped(simulator, options, resumeEvent.Get());
 
   // However the run ended, a paused reader must let go for the server to stop.
   SetEvent(g_stopEvent.Get());
@@ -214,6 +262,7 @@ int Run(const lptlcd::sim::SimOptions& options) {
   if (!written) Say("lcdsim: %s\n", error);
   if (options.showFinal) ShowScreen(model, options.output);
   registrations.clear();
+  SayPluggedOrUnplugged();
   std::printf("lcdsim: stopped after %llu packets (%llu ignored)\n",
               static_cast<unsigned long long>(model.PacketCount()),
               static_cast<unsigned long long>(model.IgnoredCount()));

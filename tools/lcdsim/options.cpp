@@ -41,6 +41,18 @@ bool SameId(const std::string& a, const std::string& b) {
   return true;
 }
 
+constexpr DisplayKind kDisplayKinds[] = {DisplayKind::kOpenable, DisplayKind::kUnopenable, DisplayKind::kNoPipe};
+
+bool ParseDisplayKind(const std::string& name, DisplayKind& kind) {
+  for (const DisplayKind candidate : kDisplayKinds) {
+    if (name == DisplayKindName(candidate)) {
+      kind = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
 // Takes the value of an option that needs one.
 bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string& value, std::string& error) {
   if (i + 1 >= args.size() || args[i + 1].empty()) {
@@ -79,6 +91,15 @@ bool ParseOutputOption(const std::vector<std::string>& args, std::size_t& i, Out
 }
 
 }  // namespace
+
+const char* DisplayKindName(DisplayKind kind) {
+  switch (kind) {
+    case DisplayKind::kOpenable: return "openable";
+    case DisplayKind::kUnopenable: return "unopenable";
+    case DisplayKind::kNoPipe: return "nopipe";
+  }
+  return "?";
+}
 
 bool ParseViewOptions(const std::vector<std::string>& args, ViewOptions& options, std::string& error) {
   options = ViewOptions();
@@ -125,14 +146,9 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
       DisplaySpec display;
       const std::size_t colon = value.find(':');
       display.id = value.substr(0, colon);
-      if (colon != std::string::npos) {
-        const std::string kind = value.substr(colon + 1);
-        if (kind == "unopenable") {
-          display.openable = false;
-        } else if (kind != "openable") {
-          error = "--display " + value + ": the kind is openable or unopenable";
-          return false;
-        }
+      if (colon != std::string::npos && !ParseDisplayKind(value.substr(colon + 1), display.kind)) {
+        error = "--display " + value + ": the kind is openable, unopenable or nopipe";
+        return false;
       }
       if (!IsValidDisplayId(display.id)) {
         error = "--display " + value + ": the id is 1 to 32 letters, digits, '_', '-' or '.'";
@@ -168,12 +184,14 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
       if (!TakeValue(args, i, options.stopEvent, error)) return false;
     } else if (arg == "--pause-event") {
       if (!TakeValue(args, i, options.pauseEvent, error)) return false;
+    } else if (arg == "--resume-event") {
+      if (!TakeValue(args, i, options.resumeEvent, error)) return false;
     } else {
       error = "unknown option " + arg;
       return false;
     }
   }
-  if (options.displays.empty()) options.displays.push_back(DisplaySpec{"B", true});
+  if (options.displays.empty()) options.displays.push_back(DisplaySpec{"B", DisplayKind::kOpenable});
   return true;
 }
 
@@ -194,16 +212,17 @@ const char* ViewUsage() {
 }
 
 const char* SimUsage() {
-  return "usage: lcdsim [--display ID[:openable|:unopenable]]... [--no-pipe]\n"
+  return "usage: lcdsim [--display ID[:openable|:unopenable|:nopipe]]... [--no-pipe]\n"
          "              [--log FILE] [--png FILE] [--scale N] [--pbm FILE]\n"
          "              [--text-dump FILE] [--files-on-idle] [--show] [--show-final]\n"
          "              [--ascii] [--seconds N] [--stop-event NAME]\n"
-         "              [--pause-event NAME]\n"
+         "              [--pause-event NAME] [--resume-event NAME]\n"
          "A virtual 122x32 USB display: registers display interfaces that lptlcd\n"
          "finds, serves their output pipe PIPE01 and shows what it is sent.\n"
          "  --display ID[:KIND]  register display USB\\VID_1111&PID_0002\\ID, in the\n"
          "                   order given (default: one openable display B);\n"
-         "                   unopenable ones are listed but cannot be opened\n"
+         "                   unopenable ones are listed but cannot be opened, nopipe\n"
+         "                   ones open but have no PIPE01 below them\n"
          "  --no-pipe        register the displays but do not serve PIPE01\n"
          "  --log FILE       every packet received, one line of 8 hex bytes each\n"
          "  --png/--pbm/--text-dump FILE  the screen, written when stopping (and at\n"
@@ -214,7 +233,12 @@ const char* SimUsage() {
          "  --stop-event NAME  also stop when the named event is set\n"
          "  --pause-event NAME  create a manual-reset event of that name; while it is\n"
          "                   set, stop reading the pipe, as a hung display would\n"
-         "It prints \"lcdsim: ready\" once the displays are registered and served.\n";
+         "  --resume-event NAME  create an auto-reset event of that name; each time it\n"
+         "                   is set, play a resume from sleep: the screen is reset to\n"
+         "                   blank with no custom characters, the pipe stays open,\n"
+         "                   and WM_POWERBROADCAST (PBT_APMRESUMEAUTOMATIC) is posted\n"
+         "It prints \"lcdsim: ready\" once the displays are registered and served, and\n"
+         "posts WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) then and after it stops.\n";
 }
 
 std::string RenderScreen(const DisplayModel& model, const OutputOptions& output) {

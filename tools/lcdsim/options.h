@@ -25,9 +25,19 @@ struct ViewOptions {
   std::string logPath;  // "-" for standard input
 };
 
+// What a registered display lets a program open.
+enum class DisplayKind {
+  kOpenable,    // its interface path, and PIPE01 below it while served
+  kUnopenable,  // nothing: listed, but its path fails to open
+  kNoPipe,      // its interface path, never PIPE01 below it
+};
+
+// The kind's name on the command line: "openable", "unopenable", "nopipe".
+const char* DisplayKindName(DisplayKind kind);
+
 struct DisplaySpec {
-  std::string id;         // the USB instance id, e.g. "B"
-  bool openable = true;   // false: registered but its path cannot be opened
+  std::string id;  // the USB instance id, e.g. "B"
+  DisplayKind kind = DisplayKind::kOpenable;
 };
 
 struct SimOptions {
@@ -42,6 +52,7 @@ struct SimOptions {
   int seconds = 0;           // 0: run until stopped
   std::string stopEvent;     // name of an event that stops the simulator
   std::string pauseEvent;    // name of an event that, while set, stops the reading
+  std::string resumeEvent;   // name of an auto-reset event that plays a resume
 };
 
 // Both return false with a message in error for a bad command line; args
