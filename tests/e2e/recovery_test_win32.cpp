@@ -61,6 +61,70 @@ TEST(Recovery, ARepluggedDisplayShowsWhatOneThatStayedShows) {
   EXPECT_EQ(Occurrences(output, "Attempting to open"), 1u) << output;
 }
 
+// The screen a display that was there all along shows after kBefore and
+// kWhileAway: 32 rows of pixels.
+std::vector<std::string> ScreenThatStayed() {
+  Simulator sim("idle_stayed");
+  Program program;
+  StartDisplayAndProgram(sim, program);
+  FeedPart(sim, "before", kBefore);
+  FeedPart(sim, "away", kWhileAway);
+  return SettledPixels(sim);
+}
+
+// The display arrives late, goes and comes back, or is reset in place on
+// resume, all while the software writes nothing: what Windows says (posted
+// by the test display, as Windows would send it) must bring the screen back.
+TEST(Recovery, TheScreenComesBackWithNoWriteFromTheSoftware) {
+  const std::vector<std::string> expected = ScreenThatStayed();
+  ASSERT_EQ(expected.size(), 32u);
+  enum class Event { kArrivesLate, kReplugged, kResumed };
+  const struct {
+    const char* name;
+    Event event;
+    const char* said;  // in the program's output afterwards
+  } rows[] = {
+      {"lptlcd --wait, the display plugged in 3 s after the session", Event::kArrivesLate, "Found the display at "},
+      {"unplugged for half a second and back", Event::kReplugged, kWritesAgain},
+      {"resumed from sleep, the display reset in place", Event::kResumed, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Simulator sim("idle_first");
+    Program program;
+    if (row.event == Event::kArrivesLate) {
+      ASSERT_TRUE(program.Start("--wait"));
+      ASSERT_TRUE(program.WaitForOutput("Waiting for the display", kGenerousMs)) << program.Output();
+    } else {
+      StartDisplayAndProgram(sim, program);
+    }
+    FeedPart(sim, "before", kBefore);
+    FeedPart(sim, "away", kWhileAway);
+    Simulator again("idle_again");
+    Simulator* shows = &sim;
+    switch (row.event) {
+      case Event::kArrivesLate:
+        ::Sleep(3000);
+        ASSERT_TRUE(sim.Start()) << sim.Output();
+        break;
+      case Event::kReplugged:
+        ASSERT_EQ(SettledPixels(sim), expected);
+        sim.Stop();
+        ::Sleep(500);
+        ASSERT_TRUE(again.Start()) << again.Output();
+        shows = &again;
+        break;
+      case Event::kResumed:
+        ASSERT_EQ(SettledPixels(sim), expected);
+        ASSERT_TRUE(sim.PlayResume()) << sim.Output();
+        break;
+    }
+    ASSERT_TRUE(WaitFor([&] { return shows->Pixels() == expected; }, kGenerousMs)) << shows->Text();
+    EXPECT_EQ(SettledPixels(*shows), expected) << shows->Text();
+    EXPECT_TRUE(program.WaitForOutput(row.said, kGenerousMs)) << program.Output();
+  }
+}
+
 TEST(Recovery, ASecondCopyEndsAndTheFirstLosesNothing) {
   constexpr std::size_t kRecords = 200000;
   const std::string expectedText = FloodText(kRecords);

@@ -116,6 +116,11 @@ TEST_F(DisplayDiscoveryTest, WhatTheSearchMakesOfTheDisplaysRegistered) {
       {"the first cannot be opened: the second is used",
        {{"B", kUnopenable}, {"C", kOpenable}}, true,
        {{"Attempting to open ", 0}, {"FAILED to open ", 0}, {"Attempting to open ", 1}}, 1, 0},
+      // Another device of the class, enumerated first: its interface opens,
+      // but it has no PIPE01, so the search goes on to the display.
+      {"the first has no pipe: the second is used",
+       {{"B", DisplayRegistration::Kind::kNoPipe}, {"C", kOpenable}}, true,
+       {{"Attempting to open ", 0}, {"Attempting to open ", 1}}, 1, 0},
       // No pipe server: the interface path opens, the pipe below it does not.
       {"the interface opens but its pipe does not", {{"B", kOpenable}}, false,
        {{"Attempting to open ", 0}}, -1, 0},
