@@ -7,9 +7,7 @@
 // It prints figures; it asserts nothing.
 
 #include <windows.h>
-#include <dbt.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -19,6 +17,7 @@
 #include "device/output_pipe.h"
 #include "ring/ring_producer.h"
 #include "tools/displayhost/display_host.h"
+#include "tools/displayhost/system_notices.h"
 #include "tools/harness/child_process.h"
 #include "tools/producer/lcd_waveform.h"
 
@@ -46,13 +45,13 @@ class Display {
       ++packets;
     });
     server->Start();
-    ::PostMessageA(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    BroadcastDeviceNodesChanged();
   }
   void Unplug() {
     stuck = false;
     server.reset();
     registration.reset();
-    ::PostMessageA(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    BroadcastDeviceNodesChanged();
   }
   // Milliseconds from `startMs` to the last packet before a quiet while;
   // -1 when none came within ten seconds.
@@ -85,9 +84,16 @@ std::vector<PortWriteRecord> Session(const char* text) {
   return writer.Records();
 }
 
-void Print(const char* what, const std::vector<double>& samples) {
+// A row of scripts/bench.sh's table on standard output, the samples on
+// standard error.
+void Row(const char* measure, const std::vector<double>& samples, double targetMs) {
   const bench::Summary stats = bench::Summarize(samples);
-  std::printf("%-58s median %8.1f ms  max %8.1f ms  (%zu)\n", what, stats.median, stats.max, samples.size());
+  std::fprintf(stderr, "%s: median %.1f ms, max %.1f ms over %zu\n", measure, stats.median, stats.max,
+               samples.size());
+  std::fputs(bench::TableRow(measure, bench::Format("%.1f ms (max %.1f)", stats.median, stats.max),
+                             bench::Format("at most %.0f ms", targetMs), bench::AtMost(stats.max, targetMs))
+                 .c_str(),
+             stdout);
   std::fflush(stdout);
 }
 
@@ -118,7 +124,7 @@ int main() {
   using namespace lptlcd;
   std::vector<double> stuck;
   for (int round = 0; round < kRounds; ++round) stuck.push_back(StuckWriteMs());
-  Print("a write never taken, until the display is taken as lost", stuck);
+  Row("A write never taken: until the display is taken as lost", stuck, 1000);
 
   RingProducer producer;
   if (!producer.Open()) {
@@ -143,15 +149,15 @@ int main() {
     (round == 0 ? arrival : replug).push_back(display.LastPacketAfter(plugged));
     for (int r = 0; r < kRounds && round == 0; ++r) {
       const double posted = NowMs();
-      ::PostMessageA(HWND_BROADCAST, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+      BroadcastResume();
       resume.push_back(display.LastPacketAfter(posted));
     }
     display.Unplug();
     ::Sleep(500);
   }
-  Print("display arrives (--wait) -> last packet of the repaint", arrival);
-  Print("display plugged in again, idle -> last packet of the repaint", replug);
-  Print("resume posted -> last packet of the repaint", resume);
+  Row("Display arrives (--wait): to the repaint's last packet", arrival, 1000);
+  Row("Display plugged in again, software idle: to the repaint's last packet", replug, 1000);
+  Row("Resume posted: to the repaint's last packet", resume, 1000);
 
   // The display hangs while the program writes: its longest port write.
   display.Plug();
@@ -166,12 +172,10 @@ int main() {
       writes.push_back(NowMs() - start);
     }
   }
-  std::sort(writes.begin(), writes.end());
-  std::printf("%-58s median %8.3f ms  max %8.3f ms  (%zu)\n", "producer's port write, display stuck",
-              writes[writes.size() / 2], writes.back(), writes.size());
+  Row("LCD program's port write while the display is stuck", writes, 100);
   display.stuck = false;
   display.Unplug();
   program.Terminate();
-  std::printf("lptlcd said:\n%s", program.Output().c_str());
+  std::fprintf(stderr, "lptlcd said:\n%s", program.Output().c_str());
   return 0;
 }

@@ -32,8 +32,7 @@ WorkerExit RunDisplayWorkerLoop(CommandQueue& queue, CharacterLcdEmulator& emula
                                 DisplayRecovery* recovery = nullptr);
 
 // The thread's procedure: sends the start-up packets to the display it was
-// started with, listens for Windows' notices about devices and power, and
-// runs the loop over TheCommandQueue().
+// started with and runs the loop over TheCommandQueue().
 void __cdecl DisplayWorker(void* start);
 
 constexpr char kWaitingForDisplayMessage[] =
@@ -41,8 +40,9 @@ constexpr char kWaitingForDisplayMessage[] =
 
 // Opens the display, on the calling thread and before the ring is drained:
 // when there is none, ends the process with status 1, or with waitForDisplay
-// says it waits and goes on without one. Then starts DisplayWorker on its own
-// thread, emulating `module`. A failure to start the thread goes unnoticed,
+// says it waits and goes on without one. Starts listening for Windows'
+// notices about devices and power, then DisplayWorker on its own thread,
+// emulating `module`. A failure to start the thread goes unnoticed,
 // as start-up has nothing better to do than carry on capturing.
 void StartWorker(ModuleSize module, bool waitForDisplay);
 

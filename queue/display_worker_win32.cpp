@@ -117,42 +117,42 @@ void OnNotice(DisplayNotice notice, void* recovery) {
 
 // What the worker thread is started with; lives until the process ends.
 struct WorkerStart {
-  ModuleSize module;
   UsbDisplayDevice* device;
-  bool waitingForDisplay;
+  CharacterLcdEmulator* emulator;
+  DisplayRecovery* recovery;
 };
 
 }  // namespace
 
 void __cdecl DisplayWorker(void* argument) {
   const WorkerStart& start = *static_cast<const WorkerStart*>(argument);
-  // All live until the process ends: nothing ever stops the worker for good
-  // except the process itself.
-  UsbDisplayDevice& device = *start.device;
-  device.SendControl1();
-  device.ClearScreen();
-  auto* emulator = new CharacterLcdEmulator(&device, start.module.columns, start.module.lines);
-  auto* watch = new DisplayWriteWatch(device, stdout, start.waitingForDisplay);
-  auto* recovery = new DisplayRecovery(device, *watch, &FindDisplayAgain);
-  // Without a window the display is still looked for after a failed write.
-  StartNoticeWindow(&OnNotice, recovery);
-  RunDisplayWorkerLoop(TheCommandQueue(), *emulator, nullptr, recovery);
+  start.device->SendControl1();
+  start.device->ClearScreen();
+  RunDisplayWorkerLoop(TheCommandQueue(), *start.emulator, nullptr, start.recovery);
 }
 
 void StartWorker(ModuleSize module, bool waitForDisplay) {
   // Before the ring is drained: a copy that ends for want of a display
-  // leaves the software's writes in the ring for the next one.
+  // leaves the software's writes in the ring for the next one. All live
+  // until the process ends: nothing ever stops the worker for good except
+  // the process itself. Made here, they are the worker's alone once it runs.
   auto* device = new UsbDisplayDevice();
   if (!device->IsOpen()) {
     if (!waitForDisplay) FatalExit("Unable to open device\n");
-    SayOnStandardOutput(kWaitingForDisplayMessage);
     device->OpenWithoutPipe();
   }
+  auto* emulator = new CharacterLcdEmulator(device, module.columns, module.lines);
+  auto* watch = new DisplayWriteWatch(*device, stdout, !device->HasPipe());
+  auto* recovery = new DisplayRecovery(*device, *watch, &FindDisplayAgain);
+  // Listening before anything is said or drained, so that a display plugged
+  // in from then on is heard of. Without a window the display is still
+  // looked for once a second while it is missing, and after a failed write.
+  StartNoticeWindow(&OnNotice, recovery);
+  if (!device->HasPipe()) SayOnStandardOutput(kWaitingForDisplayMessage);
   // Before the worker first asks for the 1 ms timer: Windows 11 may ignore
   // that request for a minimised or covered window otherwise.
   OptOutOfTimerThrottling();
-  // The thread's copy lives until the process ends, as the thread does.
-  auto* start = new WorkerStart{module, device, !device->HasPipe()};
+  auto* start = new WorkerStart{device, emulator, recovery};
   if (_beginthread(&DisplayWorker, 0, start) == static_cast<std::uintptr_t>(-1)) delete start;
 }
 

@@ -14,6 +14,10 @@
 #     test display: CPU used while idle, latency of one character, packets for
 #     a rewrite written one port write at a time, and how long a drain pass of
 #     a full ring keeps the producer waiting;
+#   - display_return_bench.exe under Wine, with the real lptlcd.exe: from
+#     the display's arrival (--wait), a replug and a posted resume to the
+#     repaint's last packet, a write never taken, and the producer's longest
+#     port write while the display is stuck;
 #   - idle_flush_probe.exe under Wine, the display worker's loop in-process:
 #     its wake-ups a second while idle (it counts them itself), the wake-ups
 #     and fine-timer requests an update, and a full ring decoded and queued
@@ -64,7 +68,7 @@ build() {
 say "building the native tools (build/host)"
 build host decode_emulate_bench wire_bench
 say "building lptlcd.exe, system_bench.exe and idle_flush_probe.exe (build/win64)"
-build win64 shipped_x86_64 system_bench idle_flush_probe
+build win64 shipped_x86_64 system_bench idle_flush_probe display_return_bench
 
 # ---------------------------------------------------------------- Wine
 export WINEPREFIX=$root/$out/wineprefix
@@ -133,6 +137,8 @@ if [ -n "$quick" ]; then
 else
   run idle_flush_probe "$wine" build/win64/bench/idle_flush_probe.exe
 fi
+say "the display coming back: arrival, replug, resume, a stuck write (Wine)"
+run display_return_bench "$wine" build/win64/bench/display_return_bench.exe
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # ---------------------------------------------------------------- table
