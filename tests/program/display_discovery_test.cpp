@@ -200,6 +200,45 @@ TEST_F(DisplayDiscoveryTest, EachKindOfRegistrationOpensWhatItSays) {
   }
 }
 
+// After a loss the search goes back to the display it had, before any other
+// device of the class, and says when it ends up at another path.
+TEST_F(DisplayDiscoveryTest, TheQuietSearchTriesItsOwnDisplayFirst) {
+  ServeDisplay();  // "B"
+  ASSERT_TRUE(OpenDevicePipe(kOutputPipeName).IsValid());
+  const std::string pathB = served->InterfacePath();
+  served.reset();  // B unplugged
+  auto c = std::make_unique<DisplayRegistration>("C");
+  ASSERT_TRUE(c->ok());
+  const std::string pathC = c->InterfacePath();
+  const struct {
+    const char* name;
+    bool bPresent;
+    bool cPresent;
+    std::string opened;  // the interface whose pipe opens, "" for none
+    std::string said;
+  } steps[] = {
+      {"B gone, C there: C, said", false, true, pathC, "The display is now at another path: " + pathC + "\n"},
+      // B enumerates first, but C is the display in use now.
+      {"B back, C still there: C again, nothing said", true, true, pathC, ""},
+      {"C gone: B, said", true, false, pathB, "The display is now at another path: " + pathB + "\n"},
+      {"nothing there: nothing, nothing said", false, false, "", ""},
+  };
+  std::unique_ptr<DisplayRegistration> b;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.name);
+    b = step.bPresent ? (b ? std::move(b) : std::make_unique<DisplayRegistration>("B")) : nullptr;
+    c = step.cPresent ? (c ? std::move(c) : std::make_unique<DisplayRegistration>("C")) : nullptr;
+    test::CapturedStream said;
+    SetDiscoveryMessageStream(said.Get());
+    const UniqueFileHandle pipe = OpenDevicePipeQuietly(kOutputPipeName);
+    EXPECT_EQ(pipe.IsValid(), !step.opened.empty());
+    if (pipe) {
+      EXPECT_EQ(std::string(devicePath), step.opened + "\\PIPE01");
+    }
+    EXPECT_EQ(said.Text(), step.said);
+  }
+}
+
 TEST_F(DisplayDiscoveryTest, RegistrationIsRemovedWithItsOwner) {
   {
     DisplayRegistration display("B");
