@@ -18,23 +18,32 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(DisplayRecoveryTest, TheDisplayIsLookedForOnceASecondAndRedrawnWhenItOpens) {
+// A display on its first pipe, and a second one that a search finds once
+// displayBack is set, with the program's recovery and emulator over them.
+struct RecoveringDisplay {
   PacketCapture first;
-  UsbDisplayDevice device(first.OpenWriter());
+  UsbDisplayDevice device{first.OpenWriter()};
   test::CapturedStream output;
-  DisplayWriteWatch watch(device, output.Get());
+  DisplayWriteWatch watch{device, output.Get()};
   PacketCapture second;
   int searches = 0;
   bool displayBack = false;
-  DisplayRecovery recovery(device, watch, [&] {
-    ++searches;
-    return displayBack ? second.OpenWriter() : UniquePipe();
-  });
-  CharacterLcdEmulator emulator(&device, 20, 2);
-  const auto write = [&](const std::string& text) {
+  DisplayRecovery recovery{device, watch, [this] {
+                             ++searches;
+                             return displayBack ? second.OpenWriter() : UniquePipe();
+                           }};
+  CharacterLcdEmulator emulator{&device, 20, 2};
+
+  void Write(const std::string& text) {
     for (char c : text) emulator.Execute(static_cast<LcdCommand>(0x100 | static_cast<unsigned char>(c)));
     emulator.Flush();
-  };
+  }
+};
+
+TEST(DisplayRecoveryTest, TheDisplayIsLookedForOnceASecondAndRedrawnWhenItOpens) {
+  RecoveringDisplay d;
+  auto& [first, device, output, watch, second, searches, displayBack, recovery, emulator] = d;
+  const auto write = [&](const std::string& text) { d.Write(text); };
 
   write("Hi");
   recovery.Check(100);
@@ -133,19 +142,10 @@ TEST(DisplayRecoveryTest, NoticesBringTheScreenBackWithoutAWriteFromTheSoftware)
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    PacketCapture first;
-    UsbDisplayDevice device(first.OpenWriter());
-    test::CapturedStream output;
-    DisplayWriteWatch watch(device, output.Get());
-    PacketCapture second;
-    int searches = 0;
-    DisplayRecovery recovery(device, watch, [&] {
-      ++searches;
-      return second.OpenWriter();
-    });
-    CharacterLcdEmulator emulator(&device, 20, 2);
-    for (char c : std::string("Hi")) emulator.Execute(static_cast<LcdCommand>(0x100 | c));
-    emulator.Flush();
+    RecoveringDisplay d;
+    auto& [first, device, output, watch, second, searches, displayBack, recovery, emulator] = d;
+    displayBack = true;
+    d.Write("Hi");
     first.TakeBytes();
     if (row.unplugged) first.Disconnect();
     recovery.Check(100);
