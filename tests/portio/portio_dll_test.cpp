@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <type_traits>
-#include <utility>
 
 #include "tests/producer/decoded.h"
 #include "tools/harness/child_process.h"
@@ -178,22 +177,6 @@ TEST_F(PortIo, ReadsGiveBackWhatWasWritten) {
   Api().Out32(0x378, 0xF0);
   EXPECT_EQ(Api().Inp32(0x378), 0xF0);  // zero-extended, not sign-extended
   EXPECT_EQ(View().Ring().count, 4);    // reads record nothing
-}
-
-// With the data lines turned to inputs (control bit 5) the data register
-// answers as a ready module, to every read call.
-TEST_F(PortIo, DataReadsInInputModeAnswerAsAReadyModule) {
-  Api().Out32(0x378, 0xC0);
-  for (const auto& [control, answer] : {std::pair<short, int>{0x20, 0x00}, {0x24, 0x20}, {0x04, 0xC0}}) {
-    Api().Out32(0x37A, control);
-    UCHAR buffer[2] = {};
-    Api().ReadBufferUchar(0x378, buffer, 2);
-    EXPECT_EQ(Api().Inp32(0x378), answer) << std::hex << control;
-    EXPECT_EQ(Api().ReadUchar(0x378), answer) << std::hex << control;
-    EXPECT_EQ(Api().ReadUshort(0x378), answer) << std::hex << control;
-    EXPECT_EQ(buffer[1], answer) << std::hex << control;
-    EXPECT_EQ(Api().Inp32(0x37A), control);
-  }
 }
 
 TEST_F(PortIo, StatusReadsIdleAndOtherPortsReadFF) {
