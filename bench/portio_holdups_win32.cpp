@@ -130,10 +130,16 @@ bool MeasureStuckFirstUse(const char* freshName, RingView& view, long writes) {
   if (!loaderThread || !openerThread) return false;
   ::Sleep(100);
   ::SetEvent(loader.take.Get());
-  ::WaitForSingleObject(loader.taken.Get(), INFINITE);
+  const bool locked = ::WaitForSingleObject(loader.taken.Get(), 10000) == WAIT_OBJECT_0;
   // The opener's first write gets as far as the open's LoadLibrary and
   // waits there for the loader lock; meanwhile this thread writes too.
   ::SetEvent(opener.go.Get());
+  if (!locked) {
+    std::fprintf(stderr, "portio_cost: the loader lock could not be taken\n");
+    ::WaitForSingleObject(openerThread.Get(), INFINITE);
+    ::FreeLibrary(fresh.module);
+    return false;
+  }
   ::Sleep(200);
   TimeWrites("Out32 while another thread's first use is stuck behind the loader lock", writes,
              [&](long i) { fresh.Out32(0x378, static_cast<short>(i & 0xFF)); });
