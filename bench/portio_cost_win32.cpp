@@ -1,5 +1,6 @@
 // Measures what one port write through the drop-in DLL costs, with a thread
-// of this process draining the ring the way lptlcd's capture loop does.
+// of this process draining the ring the way lptlcd's capture loop does, and
+// how long a write can be held up by a stuck thread (portio_holdups_win32.h).
 // Prints the figures; fails only if records went missing or out of order.
 //
 //   portio_cost [--count N] [--dll NAME]
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/portio_holdups_win32.h"
 #include "tools/harness/portio_api.h"
 #include "tools/harness/ring_view_win32.h"
 
@@ -154,5 +156,12 @@ int main(int argc, char** argv) {
   Report("Out32 into a full ring nobody drains", Seconds(t0, t1), dropped);
   if (view.Ring().count != 65535) ok = false;
   view.Reset(0, 0);
+
+  // Stuck threads: each costs a write one bounded wait, then next to nothing.
+  const long stalled = count / 100;
+  if (!lptlcd::bench::MeasureSuspendedMutexHolder(api, view, stalled)) ok = false;
+  // The DLL under another name is loaded afresh: its first use is to come.
+  const char* fresh = dll == "dlportio.dll" ? "io.dll" : "dlportio.dll";
+  if (!lptlcd::bench::MeasureStuckFirstUse(fresh, view, stalled)) ok = false;
   return ok ? 0 : 1;
 }

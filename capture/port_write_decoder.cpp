@@ -8,10 +8,13 @@ void PortWriteDecoder::Decode(PortWriteRecord record) {
   if (selector == kDataRegisterSelector) {
     dataLatch = value;
   } else if (selector == kControlRegisterSelector) {
-    const bool enable = (value & 0x01) != 0;
+    const bool enable = (value & kControlEnable) != 0;
     if (enable && !strobeHigh) {
       strobeHigh = true;
-      const LcdCommand registerSelect = (value & 0x04) ? kRegisterSelectData : 0;
+      // With the data lines turned to inputs the port drives no byte: the
+      // edge is a read of the module (its busy flag), which writes nothing.
+      if ((value & kControlInputMode) != 0) return;
+      const LcdCommand registerSelect = (value & kControlRegisterSelect) ? kRegisterSelectData : 0;
       consumer(static_cast<LcdCommand>(registerSelect | dataLatch));
     } else if (!enable) {
       strobeHigh = false;

@@ -4,7 +4,9 @@
 // enable line on control bit 0 and its register-select line on control bit 2
 // (0x37A). Every rising edge of the enable bit is one cycle: it carries the
 // byte last written to the data register and the register select of the very
-// control write that raised the edge.
+// control write that raised the edge, unless that write also set bit 5 (the
+// port's data lines turned to inputs): such a cycle reads the module and
+// carries nothing to it.
 
 #include <cstdint>
 #include <functional>

@@ -1,11 +1,11 @@
 # Makes the Windows package, a zip of:
 #   lptlcd.exe
-#   for-32-bit-programs/<every name of the DLL>
-#   for-64-bit-programs/inpoutx64.dll
+#   for-32-bit-programs/<every name 32-bit programs load the DLL by>
+#   for-64-bit-programs/<every name 64-bit programs load it by>
 #   README.txt   (for Windows users, CRLF, from README.md's section for them)
 #
-#   cmake -DOUT=x.zip -DSTAGE=dir -DEXE=... -DDLL32=... -DDLL64=... -DNAMES=a.dll,b.dll
-#         -DREADME=README.md -DVERSION=1.0.0 -P MakePackage.cmake
+#   cmake -DOUT=x.zip -DSTAGE=dir -DEXE=... -DDLL32=... -DDLL64=... -DNAMES32=a.dll,b.dll
+#         -DNAMES64=a.dll,b.dll,c.dll -DREADME=README.md -DVERSION=1.0.0 -P MakePackage.cmake
 cmake_minimum_required(VERSION 3.25)
 
 # README.md's section for users, as plain text: links become their text,
@@ -38,14 +38,15 @@ function(read_user_guide readme out)
   set(${out} "${result}" PARENT_SCOPE)
 endfunction()
 
-string(REPLACE "," ";" NAMES "${NAMES}")
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE}/for-32-bit-programs ${STAGE}/for-64-bit-programs)
 file(COPY_FILE ${EXE} ${STAGE}/lptlcd.exe)
-foreach(name ${NAMES})
-  file(COPY_FILE ${DLL32} ${STAGE}/for-32-bit-programs/${name})
+foreach(bits 32 64)
+  string(REPLACE "," ";" names "${NAMES${bits}}")
+  foreach(name ${names})
+    file(COPY_FILE ${DLL${bits}} ${STAGE}/for-${bits}-bit-programs/${name})
+  endforeach()
 endforeach()
-file(COPY_FILE ${DLL64} ${STAGE}/for-64-bit-programs/inpoutx64.dll)
 
 read_user_guide(${README} guide)
 set(readme "lptlcd ${VERSION}\n\nlptlcd lets a 122x32-pixel USB graphic display stand in for an HD44780\ncharacter LCD that older Windows software drives through the first parallel\nport (LPT1, 0x378). Your LCD program stays as it is.\n\nStart it as lptlcd --module WxH, with the size of the module your LCD program\nis set up for (columns x lines, such as 20x4); without --module it shows a\n20x2 module. lptlcd --help lists the sizes. lptlcd --install --module WxH\nmakes it start at every logon (see \"Starting it with Windows\").\n${guide}")

@@ -18,6 +18,13 @@ constexpr std::uint8_t kControlRegisterSelector = 0x7A;  // port 0x37A
 
 constexpr LcdCommand kRegisterSelectData = 0x100;
 
+// The control register's bits that reach the module: enable on bit 0,
+// register select on bit 2. Bit 5 turns the port's data lines into inputs:
+// a cycle run while it is set is the module answering, not a byte written.
+constexpr std::uint8_t kControlEnable = 0x01;
+constexpr std::uint8_t kControlRegisterSelect = 0x04;
+constexpr std::uint8_t kControlInputMode = 0x20;
+
 constexpr PortWriteRecord MakeRecord(std::uint8_t selector, std::uint8_t value) {
   return static_cast<PortWriteRecord>((selector << 8) | value);
 }

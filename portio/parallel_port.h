@@ -22,6 +22,14 @@ constexpr std::uint8_t kIdleStatus = 0xD8;
 constexpr std::uint8_t kPowerUpControl = 0x0C;
 constexpr std::uint8_t kUnmappedRead = 0xFF;
 
+// While control bit 5 has turned the data lines to inputs, the data register
+// reads what the module drives. The module is not there to ask, so it answers
+// as a ready one: a status read (register select low) gives the busy flag
+// clear and address counter 0, the same on both nibbles of a 4-bit bus, so
+// software polling the flag goes on at once; a data read gives a blank.
+constexpr std::uint8_t kModuleStatusRead = 0x00;
+constexpr std::uint8_t kModuleDataRead = 0x20;
+
 class ParallelPortModel {
  public:
   constexpr ParallelPortModel() = default;
@@ -32,7 +40,8 @@ class ParallelPortModel {
   bool Write(std::uint32_t port, std::uint8_t value, PortWriteRecord& record);
 
   // Data and control read back what was last written, since software reads
-  // the control register, flips one bit and writes it back.
+  // the control register, flips one bit and writes it back; data in input
+  // mode reads the module's answer instead.
   std::uint8_t Read(std::uint32_t port) const;
 
  private:

@@ -17,6 +17,11 @@
 namespace lptlcd {
 
 constexpr std::uint32_t kRingRetryIntervalMs = 1000;
+// How long a port write waits for another thread of the program that is
+// opening the ring. Opening takes a few system calls; an opener stuck for
+// longer (behind the loader lock, say) must not hold the other threads up:
+// they drop their writes instead.
+constexpr std::uint32_t kFirstUseWaitMs = 50;
 
 // Whether a failed open, made at `failedAt`, may be tried again at `now`
 // (GetTickCount milliseconds; the difference is right across their wrap).
@@ -36,7 +41,9 @@ class RingOnFirstUse {
   RingOnFirstUse& operator=(const RingOnFirstUse&) = delete;
 
   // The open ring, opening it when that is due; null when there is none.
-  // Safe to call from any thread of the host.
+  // Safe to call from any thread of the host. While another thread opens it,
+  // waits up to kFirstUseWaitMs by the clock (a tick more at most), once for
+  // each open: after a wait gave up, null at once until that open ends.
   RingProducer* Get();
 
   // Hands the ring back (FreeLibrary while the program goes on). Only when
@@ -54,6 +61,7 @@ class RingOnFirstUse {
   OpenFn open;
   ClockFn clock;
   volatile LONG state = kClosed;
+  volatile LONG waitGaveUp = 0;  // a wait for the open in progress gave up
   volatile LONG failedOnce = 0;
   volatile LONG failedAt = 0;  // a GetTickCount value, as LONG for the Interlocked calls
   RingProducer* ring = nullptr;

@@ -13,6 +13,7 @@ RingProducer* RingOnFirstUse::Get() {
     return nullptr;
   }
   if (::InterlockedCompareExchange(&state, kOpening, kClosed) == kClosed) {
+    ::InterlockedExchange(&waitGaveUp, 0);
     RingProducer* opened = ::new (static_cast<void*>(storage)) RingProducer(options);
     if (!open(*opened)) {
       opened->~RingProducer();
@@ -27,8 +28,15 @@ RingProducer* RingOnFirstUse::Get() {
     ::InterlockedExchange(&state, kOpen);
     return opened;
   }
-  // Another thread is opening; that takes a few system calls.
-  for (int i = 0; i < 1000 && State() == kOpening; ++i) ::Sleep(1);
+  // Another thread is opening. Bounded by the clock, not by a count of
+  // sleeps: Sleep(1) lasts a whole timer tick, 15.6 ms by default. Once a
+  // wait has given up, the open is stuck: the writes that follow while it
+  // lasts do not wait for it again.
+  if (::InterlockedCompareExchange(&waitGaveUp, 0, 0) == 0) {
+    const std::uint32_t since = clock();
+    while (State() == kOpening && clock() - since < kFirstUseWaitMs) ::Sleep(1);
+    if (State() == kOpening) ::InterlockedExchange(&waitGaveUp, 1);
+  }
   return State() == kOpen ? ring : nullptr;
 }
 

@@ -44,7 +44,9 @@ class RingProducer {
   // Delivers records in order and returns how many were stored: all of them,
   // or the first ones when the ring stayed full (or the mutex held) for
   // giveUpMs. After such a give-up later calls do not wait for room again
-  // until a record has fitted, so a producer nobody drains is slowed down
+  // until a record has fitted, and after a wait for the mutex gave up they
+  // only try it, without waiting, until they have it again: a producer
+  // nobody drains, or whose ring a suspended thread holds, is slowed down
   // once, not on every call. Safe to call from several threads of one process.
   std::size_t Append(const PortWriteRecord* records, std::size_t count);
 
@@ -62,6 +64,8 @@ class RingProducer {
   RingObjectsFailure failure;
   // Set by a give-up, cleared as soon as a record fits again.
   volatile LONG stalled = 0;
+  // Set when a wait for the mutex timed out, cleared as soon as it is had.
+  volatile LONG mutexStuck = 0;
 };
 
 }  // namespace lptlcd

@@ -28,12 +28,20 @@ std::size_t RingProducer::Append(const PortWriteRecord* records, std::size_t cou
   bool mayWait = ::InterlockedCompareExchange(&stalled, 0, 0) == 0;
   while (delivered < count) {
     std::size_t stored = 0;
-    // The mutex is waited for even after a give-up: the program holds it for
-    // a whole drain pass, which is exactly when room is being made.
-    if (const MutexLock lock = AcquireMutex(objects.mutex.Get(), Remaining(since))) {
+    // The mutex is waited for even after a full ring's give-up: the program
+    // holds it for a whole drain pass, which is exactly when room is being
+    // made. Not after a wait for the mutex itself gave up: whoever holds it
+    // (a hung or suspended thread) would cost every call the whole wait.
+    const bool mutexWaitGaveUp = ::InterlockedCompareExchange(&mutexStuck, 0, 0) != 0;
+    MutexLock lock = AcquireMutex(objects.mutex.Get(), mutexWaitGaveUp ? 0 : Remaining(since));
+    if (lock) {
+      ::InterlockedExchange(&mutexStuck, 0);
       // An owner that died holding the mutex wrote the ring's words one at a
       // time: at worst it left records it had not yet counted.
       stored = AppendRecords(*objects.view, records + delivered, count - delivered);
+      lock.Release();
+    } else if (lock.TimedOut()) {
+      ::InterlockedExchange(&mutexStuck, 1);
     }
     // Set even when nothing fitted: a full ring is exactly when the program
     // must be woken.
@@ -45,7 +53,7 @@ std::size_t RingProducer::Append(const PortWriteRecord* records, std::size_t cou
       ::InterlockedExchange(&stalled, 0);
       continue;
     }
-    if (!mayWait || Remaining(since) == 0) {
+    if (!mayWait || lock.TimedOut() || Remaining(since) == 0) {
       ::InterlockedExchange(&stalled, 1);
       break;
     }

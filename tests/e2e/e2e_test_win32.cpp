@@ -242,6 +242,40 @@ TEST(EndToEnd, OldSoftwareThroughTheDropInDllDrivesTheDisplay) {
   }
 }
 
+// Software that reads the module's busy flag before every byte, on both bus
+// widths: each wait ends at the first status read (it used to read the last
+// address written, 0x80 or more, as "busy" for ever), and the read cycles
+// write nothing (they used to execute the stale data byte as an instruction).
+TEST(EndToEnd, OldSoftwarePollingTheBusyFlagGoesOnAtOnceAndShowsExactly) {
+  const std::string line0 = "Busy flag polled";
+  const std::string line1 = "before each byte";
+  for (const char* bus : {"8", "4"}) {
+    SCOPED_TRACE(std::string(bus) + "-bit bus");
+    Simulator sim(std::string("busy_poll_") + bus);
+    Program program;
+    StartDisplayAndProgram(sim, program);
+    const ChildResult app = RunChild(LegacyApp(std::string("--bus ") + bus + " --poll-busy --line0 \"" + line0 +
+                                               "\" --line1 \"" + line1 +
+                                               "\" --char 2 00,0a,1f,1f,0e,04,00,00 --char-at 1 19"));
+    ASSERT_EQ(app.exitCode, 0u) << app.out << app.err;
+    // The set-up (three Function Sets on the 8-bit bus, one after the 4-bit
+    // bus's nibbles; display on, entry mode, clear), the character's address
+    // and rows, each line's address and text, the character's cell.
+    const std::size_t bytes = (bus[0] == '8' ? 6 : 4) + 9 + 1 + line0.size() + 1 + line1.size() + 2;
+    EXPECT_NE(app.out.find(" " + std::to_string(bytes) + " status reads for " + std::to_string(bytes) + " bytes"),
+              std::string::npos)
+        << app.out;
+    ASSERT_TRUE(sim.WaitForText(Screen(line0, line1 + std::string(19 - line1.size(), ' ') + "*")))
+        << sim.Text() << "lptlcd said: " << program.Output();
+    ASSERT_TRUE(WaitFor([&] { return sim.Pixels().size() == 32; }, kGenerousMs));
+    const std::vector<std::string> pixels = sim.Pixels();
+    ExpectCellShowsCharacter(pixels, 0, 0, 'B');
+    ExpectCellShowsCharacter(pixels, 15, 1, 'e');
+    ExpectCellShowsRows(pixels, 19, 1, kHeart);
+    EXPECT_EQ(program.Output().find("TODO"), std::string::npos) << program.Output();
+  }
+}
+
 TEST(EndToEnd, DllUsedBeforeTheProgramStartsLosesNothing) {
   Simulator sim("legacy_early");
   ASSERT_TRUE(sim.Start()) << sim.Output();

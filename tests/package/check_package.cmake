@@ -1,17 +1,19 @@
 # The Windows package as a user unpacks it: exactly the files it should
-# hold, each of the machine type of its folder, and a README.txt that
-# Windows' Notepad shows as lines (CRLF).
+# hold, each of the machine type of its folder, one DLL under all the names
+# of a folder, and a README.txt that Windows' Notepad shows as lines (CRLF).
 #
-#   cmake -DZIP=... -DDIR=<scratch folder> -DOBJDUMP=... -DVERSION=... "-DNAMES=a.dll;b.dll"
-#         -P check_package.cmake
+#   cmake -DZIP=... -DDIR=<scratch folder> -DOBJDUMP=... -DVERSION=...
+#         "-DNAMES32=a.dll;b.dll" "-DNAMES64=a.dll;b.dll;c.dll" -P check_package.cmake
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/pe_dump.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/unpack.cmake)
 unpack_package(${ZIP} ${DIR})
 
-set(expected lptlcd.exe README.txt for-64-bit-programs/inpoutx64.dll)
-foreach(name ${NAMES})
-  list(APPEND expected for-32-bit-programs/${name})
+set(expected lptlcd.exe README.txt)
+foreach(bits 32 64)
+  foreach(name ${NAMES${bits}})
+    list(APPEND expected for-${bits}-bit-programs/${name})
+  endforeach()
 endforeach()
 list(SORT expected)
 file(GLOB_RECURSE found RELATIVE ${DIR} ${DIR}/*)
@@ -35,6 +37,20 @@ foreach(file ${found})
   endif()
 endforeach()
 
+# Each folder's names are one file, which the import gate read as built.
+foreach(bits 32 64)
+  set(first "")
+  foreach(name ${NAMES${bits}})
+    file(SHA256 ${DIR}/for-${bits}-bit-programs/${name} hash)
+    if(NOT first)
+      set(first ${name})
+      set(first_hash ${hash})
+    elseif(NOT hash STREQUAL first_hash)
+      string(APPEND failures "\n  for-${bits}-bit-programs/${name} differs from ${first}")
+    endif()
+  endforeach()
+endforeach()
+
 # In hex, since file(READ) drops the CRs: no CR or LF outside a CRLF pair.
 file(READ ${DIR}/README.txt hex HEX)
 string(REPLACE "0d0a" "" hex "${hex}")
@@ -43,7 +59,8 @@ if("0d" IN_LIST bytes OR "0a" IN_LIST bytes)
   string(APPEND failures "\n  README.txt has line ends other than CRLF")
 endif()
 file(READ ${DIR}/README.txt readme)
-foreach(part "lptlcd ${VERSION}\n" "Which file goes where\n" "for-32-bit-programs" "lptlcd --module"
+foreach(part "lptlcd ${VERSION}\n" "Which file goes where\n" "for-32-bit-programs" "for-64-bit-programs"
+             "lptlcd --module"
              "lptlcd --help" "If it doesn't work\n")
   string(FIND "${readme}" "${part}" at)
   if(at EQUAL -1)

@@ -24,6 +24,9 @@ TEST(Package, TheUnpackedFilesDriveTheDisplay) {
       {"for-32-bit-programs", "inpout32.dll", "inpout", "32-bit inpout32"},
       {"for-32-bit-programs", "WinIo.dll", "winio", "32-bit WinIo"},
       {"for-64-bit-programs", "inpoutx64.dll", "inpout", "64-bit inpoutx64"},
+      // What 64-bit builds of the common LCD programs load.
+      {"for-64-bit-programs", "inpout32.dll", "inpout", "64-bit inpout32"},
+      {"for-64-bit-programs", "WinIo64.dll", "winio", "64-bit WinIo64"},
   };
   for (const Layout& setup : layouts) {
     SCOPED_TRACE(setup.dll);

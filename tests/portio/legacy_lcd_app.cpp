@@ -7,12 +7,15 @@
 //
 //   legacy_lcd_app [--dll NAME] [--api inpout|dlport|io|winio] [--line0 TEXT] [--line1 TEXT]
 //                  [--char N R0,R1,R2,R3,R4,R5,R6,R7] [--char-at LINE COL] [--no-char]
-//                  [--hold MS]
+//                  [--bus 8|4] [--poll-busy] [--hold MS]
 //
-// It initialises the module (0x38 0x38 0x38 0x0C 0x06 0x01), defines the
-// custom character, writes line 0 at 0x80 and line 1 at 0xC0, then shows the
-// custom character at --char-at. --hold keeps the process (and with it the
-// DLL's shared objects) alive for MS milliseconds afterwards.
+// It initialises the module (0x38 0x38 0x38 0x0C 0x06 0x01; on the 4-bit bus
+// 0x3 0x3 0x3 0x2 on DB7-DB4, then 0x28 0x0C 0x06 0x01 as two nibbles each),
+// defines the custom character, writes line 0 at 0x80 and line 1 at 0xC0,
+// then shows the custom character at --char-at. --poll-busy reads the busy
+// flag before every byte (after the 4-bit bus's first nibbles) and says how
+// many reads that took. --hold keeps the process (and with it the DLL's
+// shared objects) alive for MS milliseconds afterwards.
 // Exit status: 0 done; 1 the DLL or an entry point is missing or the driver
 // is not open; 2 usage error.
 
@@ -43,6 +46,11 @@ constexpr short kControlPort = 0x37A;
 // through the port's inverters; bit 2 is register select.
 constexpr int kRestInstruction = 0x03;
 constexpr int kRestData = 0x07;
+// Control bit 5 turns the port's data lines to inputs, for reading the module.
+constexpr int kInputMode = 0x20;
+// Status reads a byte may take before the program stops waiting, as one with
+// a time-out would.
+constexpr unsigned kPollLimit = 1000;
 
 template <typename Fn>
 Fn Lookup(HMODULE module, const char* name) {
@@ -123,25 +131,71 @@ std::string Bind(HMODULE module, const std::string& api, const std::string& dll,
   return isOpen() ? "" : "the port driver is not open";
 }
 
-// One byte to the module: data on the port, register select settled at rest,
-// then read the control register back and pulse enable by flipping bit 0.
-void SendByte(Port& port, bool isData, int value) {
-  port.Out(kDataPort, value);
+// One enable pulse to the module: the bus on the port, register select
+// settled at rest, then read the control register back and pulse enable by
+// flipping bit 0.
+void Pulse(Port& port, bool isData, int bus) {
+  port.Out(kDataPort, bus);
   port.Out(kControlPort, isData ? kRestData : kRestInstruction);
   const int control = port.In(kControlPort);
   port.Out(kControlPort, control & ~0x01);
   port.Out(kControlPort, control | 0x01);
 }
 
-void Instruction(Port& port, int value) { SendByte(port, false, value); }
-void Data(Port& port, int value) { SendByte(port, true, value); }
+// One read: enable pulsed as for a write, the data register read while the
+// module drives it.
+int ReadPulse(Port& port, int control) {
+  port.Out(kControlPort, control & ~0x01);
+  const int value = port.In(kDataPort);
+  port.Out(kControlPort, control);
+  return value;
+}
+
+// The module as the program drives it: its bus width, and whether it waits
+// for the busy flag before each byte instead of trusting delays.
+struct Module {
+  Port& port;
+  bool fourBit = false;
+  bool pollBusy = false;
+  unsigned bytes = 0;
+  unsigned statusReads = 0;
+};
+
+// Status reads until the busy flag (DB7) is clear: data lines to inputs,
+// register select low, a read pulse each; on the 4-bit bus two pulses a read,
+// the flag in the first (the second brings the address counter's low bits).
+void WaitWhileBusy(Module& module) {
+  const int reading = kRestInstruction | kInputMode;
+  module.port.Out(kControlPort, reading);
+  for (unsigned i = 0; i < kPollLimit; ++i) {
+    ++module.statusReads;
+    const int status = ReadPulse(module.port, reading);
+    if (module.fourBit) ReadPulse(module.port, reading);
+    if ((status & 0x80) == 0) return;
+  }
+}
+
+void SendByte(Module& module, bool isData, int value) {
+  if (module.pollBusy) WaitWhileBusy(module);
+  ++module.bytes;
+  if (!module.fourBit) {
+    Pulse(module.port, isData, value);
+    return;
+  }
+  Pulse(module.port, isData, value & 0xF0);
+  Pulse(module.port, isData, (value << 4) & 0xF0);
+}
+
+void Instruction(Module& module, int value) { SendByte(module, false, value); }
+void Data(Module& module, int value) { SendByte(module, true, value); }
 
 int Usage(const char* message) {
   std::fprintf(stderr, "legacy_lcd_app: %s\n", message);
   std::fprintf(stderr,
                "usage: legacy_lcd_app [--dll NAME] [--api inpout|dlport|io|winio] [--line0 TEXT]\n"
                "                      [--line1 TEXT]\n"
-               "                      [--char N R0,...,R7] [--char-at LINE COL] [--no-char] [--hold MS]\n");
+               "                      [--char N R0,...,R7] [--char-at LINE COL] [--no-char]\n"
+               "                      [--bus 8|4] [--poll-busy] [--hold MS]\n");
   return 2;
 }
 
@@ -177,6 +231,8 @@ int main(int argc, char** argv) {
   int rows[8] = {0x00, 0x0A, 0x1F, 0x1F, 0x0E, 0x04, 0x00, 0x00};  // a heart
   int charLine = 1, charColumn = 19;
   int holdMs = 0;
+  int busWidth = 8;
+  bool pollBusy = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const int left = argc - i - 1;
@@ -203,6 +259,12 @@ int main(int argc, char** argv) {
       i += 2;
     } else if (arg == "--no-char") {
       withChar = false;
+    } else if (arg == "--bus" && left >= 1) {
+      if (!ParseInt(argv[++i], 10, 4, 8, busWidth) || (busWidth != 4 && busWidth != 8)) {
+        return Usage("--bus takes 8 or 4");
+      }
+    } else if (arg == "--poll-busy") {
+      pollBusy = true;
     } else if (arg == "--hold" && left >= 1) {
       if (!ParseInt(argv[++i], 10, 0, 600000, holdMs)) return Usage("--hold takes milliseconds");
     } else {
@@ -224,23 +286,34 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  for (int i = 0; i < 3; ++i) Instruction(port, 0x38);
-  Instruction(port, 0x0C);
-  Instruction(port, 0x06);
-  Instruction(port, 0x01);
+  Module lcd{port};
+  lcd.fourBit = busWidth == 4;
+  lcd.pollBusy = pollBusy;
+  if (lcd.fourBit) {
+    // The datasheet's initialisation by instruction, one nibble a pulse: the
+    // busy flag cannot be read yet.
+    for (int nibble : {0x30, 0x30, 0x30, 0x20}) Pulse(port, false, nibble);
+    Instruction(lcd, 0x28);
+  } else {
+    for (int i = 0; i < 3; ++i) Instruction(lcd, 0x38);
+  }
+  Instruction(lcd, 0x0C);
+  Instruction(lcd, 0x06);
+  Instruction(lcd, 0x01);
   if (withChar) {
-    Instruction(port, 0x40 | (code * 8));
-    for (int row : rows) Data(port, row);
+    Instruction(lcd, 0x40 | (code * 8));
+    for (int row : rows) Data(lcd, row);
   }
   for (int line = 0; line < 2; ++line) {
-    Instruction(port, line == 0 ? 0x80 : 0xC0);
-    for (char c : lines[line]) Data(port, static_cast<unsigned char>(c));
+    Instruction(lcd, line == 0 ? 0x80 : 0xC0);
+    for (char c : lines[line]) Data(lcd, static_cast<unsigned char>(c));
   }
   if (withChar) {
-    Instruction(port, 0x80 | (charLine * 0x40 + charColumn));
-    Data(port, code);
+    Instruction(lcd, 0x80 | (charLine * 0x40 + charColumn));
+    Data(lcd, code);
   }
   std::printf("legacy_lcd_app: %u port writes through %s\n", port.writes, dll.c_str());
+  if (pollBusy) std::printf("legacy_lcd_app: %u status reads for %u bytes\n", lcd.statusReads, lcd.bytes);
   std::fflush(stdout);
   if (holdMs > 0) ::Sleep(static_cast<DWORD>(holdMs));
   return 0;

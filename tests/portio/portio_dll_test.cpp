@@ -300,11 +300,22 @@ Commands TextCommands(const std::string& text) {
   return c;
 }
 
+// What legacy_lcd_app sends after its set-up: custom character 2 (a diamond
+// over a line), both lines, then character 2 at line 1, column 18.
+const char kDiamondArguments[] = " --char 2 04,0e,1f,0e,04,00,00,1f --char-at 1 18";
+Commands AfterSetUp(const std::string& line0, const std::string& line1) {
+  Commands c{0x50, 0x104, 0x10E, 0x11F, 0x10E, 0x104, 0x100, 0x100, 0x11F, 0x80};
+  for (LcdCommand cmd : TextCommands(line0)) c.push_back(cmd);
+  c.push_back(0xC0);
+  for (LcdCommand cmd : TextCommands(line1)) c.push_back(cmd);
+  c.insert(c.end(), {0xD2, 0x102});
+  return c;
+}
+
 TEST_P(PortIoLegacyApp, ShowsTwoLinesAndACustomCharacter) {
   const LegacyCase& c = GetParam();
   const auto r = RunChild(std::string("legacy_lcd_app.exe --dll ") + c.dll + " --api " + c.api +
-                                " --line0 \"Hello, world\" --line1 \"Second line\"" +
-                                " --char 2 04,0e,1f,0e,04,00,00,1f --char-at 1 18");
+                                " --line0 \"Hello, world\" --line1 \"Second line\"" + kDiamondArguments);
   ASSERT_TRUE(r.finished);
   ASSERT_EQ(r.exitCode, 0u) << r.out << r.err;
   const Records records = View().Drain();
@@ -314,12 +325,9 @@ TEST_P(PortIoLegacyApp, ShowsTwoLinesAndACustomCharacter) {
   EXPECT_EQ(records.size(), 4u * 42);
   // The very first rest write (bit 0 high) is a rising edge for a fresh
   // decoder and repeats the Function Set already on the data lines: harmless.
-  Commands expected{0x38, 0x38, 0x38, 0x38, 0x0C, 0x06, 0x01,
-                    0x50, 0x104, 0x10E, 0x11F, 0x10E, 0x104, 0x100, 0x100, 0x11F, 0x80};
-  for (LcdCommand cmd : TextCommands("Hello, world")) expected.push_back(cmd);
-  expected.push_back(0xC0);
-  for (LcdCommand cmd : TextCommands("Second line")) expected.push_back(cmd);
-  expected.insert(expected.end(), {0xD2, 0x102});
+  Commands expected{0x38, 0x38, 0x38, 0x38, 0x0C, 0x06, 0x01};
+  const Commands rest = AfterSetUp("Hello, world", "Second line");
+  expected.insert(expected.end(), rest.begin(), rest.end());
   EXPECT_EQ(test::Decode(records), expected);
   // Backlight on (bit 1) in every control write.
   for (PortWriteRecord rec : records) {
@@ -337,6 +345,27 @@ INSTANTIATE_TEST_SUITE_P(AllNames, PortIoLegacyApp,
                                            LegacyCase{"io.dll", "io"},
                                            LegacyCase{"WinIo.dll", "winio"},
                                            LegacyCase{"WinIo32.dll", "winio"}));
+#if defined(_WIN64)
+// The name only 64-bit programs load.
+INSTANTIATE_TEST_SUITE_P(SixtyFourBitNames, PortIoLegacyApp,
+                         ::testing::Values(LegacyCase{"WinIo64.dll", "winio"}));
+#endif
+
+// The busy flag read before every byte, through the DLL: each wait ends at
+// the first status read, and the read cycles add no command. (The first read
+// sets the data lines to inputs, so no phantom write opens the session.)
+TEST_F(PortIo, LegacyAppPollingTheBusyFlagSendsItsBytesAndNothingElse) {
+  const auto r = RunChild(std::string("legacy_lcd_app.exe --poll-busy --line0 Polled --line1 \"each byte\"") +
+                          kDiamondArguments);
+  ASSERT_TRUE(r.finished);
+  ASSERT_EQ(r.exitCode, 0u) << r.out << r.err;
+  Commands expected{0x38, 0x38, 0x38, 0x0C, 0x06, 0x01};
+  const Commands rest = AfterSetUp("Polled", "each byte");
+  expected.insert(expected.end(), rest.begin(), rest.end());
+  const std::string reads = std::to_string(expected.size());
+  EXPECT_NE(r.out.find(reads + " status reads for " + reads + " bytes"), std::string::npos) << r.out;
+  EXPECT_EQ(test::Decode(View().Drain()), expected);
+}
 
 // io.dll and WinIo, loaded by those names: the same DLL, its own port model.
 TEST_F(PortIo, IoDllWritesWiderValuesLowByteFirstAndWorksSingleBits) {
@@ -370,16 +399,17 @@ TEST_F(PortIo, WinIoPortValuesOfOneTwoAndFourBytes) {
   EXPECT_TRUE(winio.InitializeWinIo());
   EXPECT_TRUE(winio.SetPortVal(0x378, 0x41, 1));
   EXPECT_TRUE(winio.SetPortVal(0x378, 0x0201, 2));
-  EXPECT_TRUE(winio.SetPortVal(0x378, 0x44332211, 4));
+  // Control 0x13: bit 5 clear, so the data register reads back its byte.
+  EXPECT_TRUE(winio.SetPortVal(0x378, 0x44132211, 4));
   EXPECT_FALSE(winio.SetPortVal(0x378, 0x55, 3));
-  EXPECT_EQ(View().Drain(), (Records{0x7841, 0x7801, 0x7902, 0x7811, 0x7922, 0x7A33, 0x7B44}));
+  EXPECT_EQ(View().Drain(), (Records{0x7841, 0x7801, 0x7902, 0x7811, 0x7922, 0x7A13, 0x7B44}));
   DWORD value = 0;
   EXPECT_TRUE(winio.GetPortVal(0x37A, &value, 1));
-  EXPECT_EQ(value, 0x33u);
+  EXPECT_EQ(value, 0x13u);
   EXPECT_TRUE(winio.GetPortVal(0x378, &value, 2));
   EXPECT_EQ(value, 0xD811u);
   EXPECT_TRUE(winio.GetPortVal(0x378, &value, 4));
-  EXPECT_EQ(value, 0xFF33D811u);
+  EXPECT_EQ(value, 0xFF13D811u);
   EXPECT_FALSE(winio.GetPortVal(0x378, &value, 0));
   EXPECT_FALSE(winio.GetPortVal(0x378, nullptr, 1));
   // Physical memory is never touched: every call fails and hands out nothing.

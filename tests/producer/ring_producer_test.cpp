@@ -175,19 +175,46 @@ DWORD WINAPI HoldMutex(void* param) {
   return 0;
 }
 
-TEST_F(RingProducerTest, MutexHeldTooLongMakesAppendGiveUp) {
-  ASSERT_TRUE(Open(100));
-  MutexHolder holder{view->Mutex()};
-  UniqueKernelHandle thread(::CreateThread(nullptr, 0, &HoldMutex, &holder, 0, nullptr));
-  ASSERT_TRUE(thread);
-  ::WaitForSingleObject(holder.taken.Get(), INFINITE);
+// A holder that lets the mutex go half a give-up after a call starts: a call
+// that waits for the mutex gets it, a call that only tries it does not.
+struct HeldThenReleased {
+  explicit HeldThenReleased(HANDLE mutex) : holder{mutex} {
+    thread.Reset(::CreateThread(nullptr, 0, &HoldMutex, &holder, 0, nullptr));
+    if (thread) ::WaitForSingleObject(holder.taken.Get(), INFINITE);
+  }
+  void ReleaseAfter(DWORD ms) {
+    releaser = std::make_unique<test::TestThread>([this, ms] {
+      ::Sleep(ms);
+      ::SetEvent(holder.release.Get());
+    });
+  }
+  ~HeldThenReleased() {
+    ::SetEvent(holder.release.Get());
+    if (thread) ::WaitForSingleObject(thread.Get(), INFINITE);
+  }
+  MutexHolder holder;
+  UniqueKernelHandle thread;
+  std::unique_ptr<test::TestThread> releaser;
+};
+
+TEST_F(RingProducerTest, MutexHeldTooLongMakesAppendGiveUpThenOnlyTryItUntilItIsHad) {
+  ASSERT_TRUE(Open(1000));
   const PortWriteRecord r = 0x7841;
-  EXPECT_EQ(producer->Append(&r, 1), 0u);
+  {
+    HeldThenReleased held(view->Mutex());
+    ASSERT_TRUE(held.thread);
+    EXPECT_EQ(producer->Append(&r, 1), 0u);  // waited the give-up
+    held.ReleaseAfter(500);
+    EXPECT_EQ(producer->Append(&r, 1), 0u) << "waited for the mutex again";
+  }
   EXPECT_EQ(view->Ring().count, 0);
-  ::SetEvent(holder.release.Get());
-  ::WaitForSingleObject(thread.Get(), INFINITE);
+  // Free again: had at once, and from then on waited for as before.
   EXPECT_EQ(producer->Append(&r, 1), 1u);
-  EXPECT_EQ(view->Ring().count, 1);
+  HeldThenReleased held(view->Mutex());
+  ASSERT_TRUE(held.thread);
+  held.ReleaseAfter(500);
+  EXPECT_EQ(producer->Append(&r, 1), 1u) << "only tried the mutex";
+  EXPECT_EQ(view->Ring().count, 2);
 }
 
 TEST_F(RingProducerTest, AbandonedMutexIsTakenOver) {
