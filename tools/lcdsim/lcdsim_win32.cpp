@@ -139,6 +139,11 @@ void SayBroadcastFailed(const char* message) {
 
 // The device node comes or goes with the registrations and the pipe.
 void SayPluggedOrUnplugged() {
+  // The first broadcast of a Wine session starts the desktop process, which
+  // is handed this process's standard error and lives on: a non-inheritable
+  // handle keeps it from holding the pipe of whoever reads lcdsim's errors.
+  ::SetHandleInformation(::GetStdHandle(STD_ERROR_HANDLE), HANDLE_FLAG_INHERIT, 0);
+  ::SetHandleInformation(::GetStdHandle(STD_OUTPUT_HANDLE), HANDLE_FLAG_INHERIT, 0);
   if (!lptlcd::BroadcastDeviceNodesChanged()) SayBroadcastFailed("WM_DEVICECHANGE");
 }
 
