@@ -85,6 +85,11 @@ bool StartNoticeWindow(NoticeHandler onNotice, void* context) {
   if (handler != nullptr) return false;  // one window a process
   handler = onNotice;
   handlerContext = context;
+  // lptlcd starts no programs, but the first window of a Wine session starts
+  // the desktop process, which would be handed these and hold open the pipe
+  // of whoever reads lptlcd's messages.
+  ::SetHandleInformation(::GetStdHandle(STD_OUTPUT_HANDLE), HANDLE_FLAG_INHERIT, 0);
+  ::SetHandleInformation(::GetStdHandle(STD_ERROR_HANDLE), HANDLE_FLAG_INHERIT, 0);
   auto* start = new Start;
   start->ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   // The thread uses no C runtime: CreateThread will do.
