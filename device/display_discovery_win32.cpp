@@ -86,24 +86,29 @@ UniqueFileHandle OpenInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interface
   return opened;
 }
 
-// The first present interface of the class that opens; its path is left in
-// `path`. An empty owner when none does.
-UniqueFileHandle OpenFirstInterface(const GUID* interfaceClass, DevicePathBuffer& path) {
+// Opens the present interfaces of the class in turn, leaving each one's path
+// in `path`, until `found` (given each that opens) says the search ends
+// there. True when it did; `anyOpened` tells whether any interface opened.
+template <typename Found>
+bool SearchInterfaces(const GUID* interfaceClass, DevicePathBuffer& path, Found found, bool& anyOpened) {
+  anyOpened = false;
   const UniqueDevInfo set(::SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr,
                                                  DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-  if (!set) return UniqueFileHandle();
+  if (!set) return false;
 
   for (DWORD index = 0; index < kMaxInterfaceIndex; ++index) {
     SP_DEVICE_INTERFACE_DATA interfaceData = {};
     interfaceData.cbSize = sizeof interfaceData;
     if (::SetupDiEnumDeviceInterfaces(set.Get(), nullptr, interfaceClass, index, &interfaceData)) {
-      UniqueFileHandle opened = OpenInterface(set.Get(), &interfaceData, path);
-      if (opened) return opened;
+      // Opened only to prove that it can be; closed again at once.
+      if (!OpenInterface(set.Get(), &interfaceData, path)) continue;
+      anyOpened = true;
+      if (found()) return true;
     } else if (::GetLastError() == ERROR_NO_MORE_ITEMS) {
       break;
     }
   }
-  return UniqueFileHandle();
+  return false;
 }
 
 // The interface path of the display whose pipe opened last: after a loss it
@@ -135,24 +140,14 @@ UniqueFileHandle OpenPipeBelow(const char* interfacePath, const char* pipeName) 
 // the pipe below it: the display, and not merely the first device of its
 // class, which other devices of the same driver family share.
 UniqueFileHandle FindDisplayPipe(const char* pipeName) {
-  const UniqueDevInfo set(::SetupDiGetClassDevsA(&DisplayInterfaceGuid, nullptr, nullptr,
-                                                 DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  UniqueFileHandle pipe;
   bool anyOpened = false;
-  for (DWORD index = 0; set && index < kMaxInterfaceIndex; ++index) {
-    SP_DEVICE_INTERFACE_DATA interfaceData = {};
-    interfaceData.cbSize = sizeof interfaceData;
-    if (!::SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &DisplayInterfaceGuid, index, &interfaceData)) {
-      if (::GetLastError() == ERROR_NO_MORE_ITEMS) break;
-      continue;
-    }
-    // Opened only to prove that it can be; closed again at once.
-    if (!OpenInterface(set.Get(), &interfaceData, devicePath)) continue;
-    anyOpened = true;
-    UniqueFileHandle pipe = OpenPipeBelow(devicePath, pipeName);
-    if (pipe) return pipe;
-  }
+  SearchInterfaces(&DisplayInterfaceGuid, devicePath, [&] {
+    pipe = OpenPipeBelow(devicePath, pipeName);
+    return pipe.IsValid();
+  }, anyOpened);
   if (!anyOpened) Report("Failed to GetUsbDeviceFileName\n");
-  return UniqueFileHandle();
+  return pipe;
 }
 
 }  // namespace
@@ -160,8 +155,8 @@ UniqueFileHandle FindDisplayPipe(const char* pipeName) {
 void SetDiscoveryMessageStream(std::FILE* stream) { messageStream = stream; }
 
 bool GetUsbDeviceFileName(const GUID* interfaceClass, DevicePathBuffer& path) {
-  // Opened only to prove that it can be; closed again at once.
-  return OpenFirstInterface(interfaceClass, path).IsValid();
+  bool anyOpened = false;
+  return SearchInterfaces(interfaceClass, path, [] { return true; }, anyOpened);
 }
 
 UniqueFileHandle OpenDevicePipe(const char* pipeName) { return FindDisplayPipe(pipeName); }
