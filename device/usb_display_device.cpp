@@ -14,10 +14,7 @@ UsbDisplayDevice::~UsbDisplayDevice() = default;
 void UsbDisplayDevice::Reconnect(UniquePipe pipe) {
   outputPipe = std::move(pipe);
   lastWriteFailed = false;
-  // The redraw's own packets build the new mirror, the same screen again.
-  const DisplayMirror shown = mirror;
-  mirror = DisplayMirror();
-  shown.Redraw(*this);
+  redrawDue = true;
 }
 
 std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t value,

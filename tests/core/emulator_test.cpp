@@ -335,7 +335,8 @@ TEST_F(Emulator, GeometryOutOfRangeFallsBackTo20By2) {
   test::CapturedDevice captured;
   const struct {
     std::uint8_t columns, lines, wantColumns, wantLines;
-  } cases[] = {{7, 3, 20, 2}, {40, 1, 40, 1}, {8, 0, 8, 2}, {41, 2, 20, 2}, {20, 4, 20, 4}, {40, 4, 40, 2}};
+  } cases[] = {{7, 3, 20, 2}, {40, 1, 40, 1}, {8, 0, 8, 2}, {41, 2, 20, 2}, {20, 4, 20, 4}, {40, 4, 40, 2},
+               {33, 2, 20, 2}};  // within 8-40 columns, but no module the command line knows
   for (const auto& c : cases) {
     CharacterLcdEmulator emulator(&captured.Device(), c.columns, c.lines);
     EXPECT_EQ(emulator.Columns(), c.wantColumns);

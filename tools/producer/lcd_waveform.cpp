@@ -63,7 +63,7 @@ void LcdRecordWriter::Init() {
 }
 
 bool LcdRecordWriter::MoveTo(unsigned line, unsigned column) {
-  if (line >= hd44780::kLines || column >= hd44780::kColumnsPerLine) return false;
+  if (line >= hd44780::kLines || column >= hd44780::kTwoLineLength) return false;
   const unsigned address = (line == 1 ? hd44780::kLine1Offset : 0u) + column;
   Instruction(static_cast<std::uint8_t>(hd44780::kSetDdramAddress | address));
   return true;
