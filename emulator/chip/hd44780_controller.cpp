@@ -13,11 +13,7 @@ constexpr LcdCommand kHighNibble = 0xF0;
 
 Hd44780Controller::Hd44780Controller() { std::fill(std::begin(ddram), std::end(ddram), kSpace); }
 
-bool Hd44780Controller::CompleteByte(LcdCommand cycle, LcdCommand& byte) {
-  if (eightBitBus) {
-    byte = cycle;
-    return true;
-  }
+bool Hd44780Controller::CompleteNibbles(LcdCommand cycle, LcdCommand& byte) {
   if (!nibblePending) {
     nibblePending = true;
     firstNibble = cycle;
@@ -103,22 +99,8 @@ ControllerChange Hd44780Controller::SetDdramAddress(std::uint8_t instruction) {
   return {ControllerChange::kDdramAddressSet, ac};
 }
 
-ControllerChange Hd44780Controller::WriteData(std::uint8_t data) {
-  const std::uint8_t address = ac;
-  if (inCgram) {
-    cgram[address] = data;
-    ac = static_cast<std::uint8_t>((address + (increment ? 1 : -1)) & kCgramAddressMask);
-    return {ControllerChange::kCgramWritten, address};
-  }
-  ddram[address] = data;
-  ac = NextDdramAddress(address, increment);
-  if (shiftOnWrite) ShiftDisplay(!increment);
-  return {ControllerChange::kDdramWritten, address};
-}
-
-std::uint8_t Hd44780Controller::NextDdramAddress(std::uint8_t address, bool up) const {
+std::uint8_t Hd44780Controller::NextDdramAddressAcross(std::uint8_t address, bool up) const {
   const unsigned column = address & kColumnMask;
-  if (twoLines && up && column + 1 < kTwoLineLength) return static_cast<std::uint8_t>(address + 1);
   if (!DdramAddressExists(address)) {
     // Where the datasheet says nothing: the counter counts on as seven bits.
     return static_cast<std::uint8_t>((address + (up ? 1 : -1)) & kDdramAddressMask);

@@ -48,10 +48,22 @@ class Hd44780Controller {
   // one (every cycle on the 8-bit bus; the second of two on the 4-bit bus,
   // which carries DB7-DB4 only, high nibble first, the byte taking the
   // register select of its first cycle).
-  bool CompleteByte(LcdCommand cycle, LcdCommand& byte);
+  bool CompleteByte(LcdCommand cycle, LcdCommand& byte) {
+    if (!eightBitBus) return CompleteNibbles(cycle, byte);
+    byte = cycle;
+    return true;
+  }
 
   ControllerChange Instruction(std::uint8_t instruction);
-  ControllerChange WriteData(std::uint8_t data);
+  // Data goes where the address counter points, which then counts on.
+  ControllerChange WriteData(std::uint8_t data) {
+    const std::uint8_t address = ac;
+    if (inCgram) return WriteCgram(data);
+    ddram[address] = data;
+    ac = NextDdramAddress(address, increment);
+    if (shiftOnWrite) ShiftDisplay(!increment);
+    return {ControllerChange::kDdramWritten, address};
+  }
 
   std::uint8_t Ddram(std::uint8_t address) const { return ddram[address & hd44780::kDdramAddressMask]; }
   // The eight rows of custom character `code` (0-7).
@@ -85,8 +97,22 @@ class Hd44780Controller {
   ControllerChange FunctionSet(std::uint8_t instruction);
   ControllerChange SetCgramAddress(std::uint8_t instruction);
   ControllerChange SetDdramAddress(std::uint8_t instruction);
+  bool CompleteNibbles(LcdCommand cycle, LcdCommand& byte);
+  ControllerChange WriteCgram(std::uint8_t data) {
+    const std::uint8_t address = ac;
+    cgram[address] = data;
+    ac = static_cast<std::uint8_t>((address + (increment ? 1 : -1)) & hd44780::kCgramAddressMask);
+    return {ControllerChange::kCgramWritten, address};
+  }
   // The address after `address` (or before it, counting down) in DDRAM.
-  std::uint8_t NextDdramAddress(std::uint8_t address, bool up) const;
+  std::uint8_t NextDdramAddress(std::uint8_t address, bool up) const {
+    if (twoLines && up && (address & hd44780::kColumnMask) + 1u < hd44780::kTwoLineLength) {
+      return static_cast<std::uint8_t>(address + 1);
+    }
+    return NextDdramAddressAcross(address, up);
+  }
+  // The same, where that is not the address above in the same line.
+  std::uint8_t NextDdramAddressAcross(std::uint8_t address, bool up) const;
   void ShiftDisplay(bool right);
 
   std::uint8_t ddram[hd44780::kDdramSize];

@@ -9,8 +9,6 @@ namespace lptlcd {
 using namespace hd44780;
 
 namespace {
-// The runs' count of columns is eight bits wide: it comes round after 256.
-constexpr int kCursorRound = 256 * kCellWidthPixels;
 // The furthest place a position packet can name.
 constexpr int kFurthestPosition = 255;
 }  // namespace
@@ -20,13 +18,10 @@ GlassPainter::GlassPainter(UsbDisplayDevice* displayDevice, const Hd44780Control
   layout.Update(controller);
 }
 
-void GlassPainter::Follow(ControllerChange change) {
+void GlassPainter::FollowChange(ControllerChange change) {
   switch (change.kind) {
     case ControllerChange::kDdramWritten:
       CharacterWritten(change.address);
-      break;
-    case ControllerChange::kCgramWritten:
-      RowWritten(change.address);
       break;
     case ControllerChange::kDdramAddressSet: {
       SendPending();
@@ -56,6 +51,7 @@ void GlassPainter::Follow(ControllerChange change) {
       SendPending();
       FollowModes();
       break;
+    case ControllerChange::kCgramWritten:
     case ControllerChange::kNothingShown:
     case ControllerChange::kNoInstruction:
       break;
@@ -118,30 +114,11 @@ void GlassPainter::CharacterWritten(std::uint8_t address) {
     if ((controller.AddressCounter() & kColumnMask) == 0) runCut = pendingText;
   } else if (runByColumn) {
     AddToRun(code);
-  } else if (!controller.Increments()) {
+  } else if (!controller.Increments() && place.shown) {
     // The display's cursor only moves right: text counting down is painted
     // at the pause.
-    if (place.shown) repaintDue = true;
-  } else if (place.shown) {
-    if (place.column * kCellWidthPixels != cursorX || place.row != cursorRow) SendPending();
-    MoveCursorTo(place);
-    AddToRun(code);
+    repaintDue = true;
   }
-}
-
-void GlassPainter::AddToRun(std::uint8_t code) {
-  resumeDue = false;
-  run[pendingText++] = CharacterShown(code);
-  cursorX += kCellWidthPixels;
-  if (cursorX >= kCursorRound) cursorX -= kCursorRound;
-  if (pendingText >= kPacketDataSize) FlushText();
-}
-
-void GlassPainter::RowWritten(std::uint8_t address) {
-  const auto code = static_cast<std::uint8_t>(address / kGlyphRows);
-  if (pendingGlyphs == 0) firstPendingGlyph = code;
-  pendingGlyphs = static_cast<std::uint8_t>(pendingGlyphs | 1u << code);
-  if (++pendingGlyphRows >= kGlyphRows) FlushGlyph();
 }
 
 void GlassPainter::FlushText() {

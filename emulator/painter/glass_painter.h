@@ -27,10 +27,19 @@ namespace lptlcd {
 
 class GlassPainter {
  public:
+  // The runs' count of columns is eight bits wide: it comes round after 256.
+  static constexpr int kCursorRound = 256 * kCellWidthPixels;
+
   GlassPainter(UsbDisplayDevice* device, const Hd44780Controller& controller, ModuleSize module);
 
   // What the controller just did, as it shows.
-  void Follow(ControllerChange change);
+  void Follow(ControllerChange change) {
+    if (change.kind == ControllerChange::kCgramWritten) {
+      RowWritten(change.address);
+    } else if (change.kind != ControllerChange::kDdramWritten || !RunTakes(change.address)) {
+      FollowChange(change);
+    }
+  }
 
   // The glyph rows, then the characters, not yet sent.
   void SendPending() {
@@ -49,9 +58,38 @@ class GlassPainter {
   }
 
  private:
+  // Text counting up at an address the chip has, and that shows: the run
+  // takes it, the cursor moved first where it stands elsewhere. What most
+  // software does most of the time, kept short. False for anything else.
+  bool RunTakes(std::uint8_t address) {
+    if (runByColumn || !controller.Increments() || controller.ShiftsOnWrite() ||
+        !controller.DdramAddressExists(address)) {
+      return false;
+    }
+    const Place place = layout.PlaceOf(address);
+    if (!place.shown) return false;
+    if (place.column * kCellWidthPixels != cursorX || place.row != cursorRow) {
+      SendPending();
+      MoveCursorTo(place);
+    }
+    AddToRun(controller.Ddram(address));
+    return true;
+  }
+  void FollowChange(ControllerChange change);
   void CharacterWritten(std::uint8_t address);
-  void RowWritten(std::uint8_t address);
-  void AddToRun(std::uint8_t code);
+  void RowWritten(std::uint8_t address) {
+    const auto code = static_cast<std::uint8_t>(address / hd44780::kGlyphRows);
+    if (pendingGlyphs == 0) firstPendingGlyph = code;
+    pendingGlyphs = static_cast<std::uint8_t>(pendingGlyphs | 1u << code);
+    if (++pendingGlyphRows >= hd44780::kGlyphRows) FlushGlyph();
+  }
+  void AddToRun(std::uint8_t code) {
+    resumeDue = false;
+    run[pendingText++] = hd44780::CharacterShown(code);
+    cursorX += kCellWidthPixels;
+    if (cursorX >= kCursorRound) cursorX -= kCursorRound;
+    if (pendingText >= kPacketDataSize) FlushText();
+  }
   void MoveCursorTo(Place place);
   // Follows a change of line mode, display shift or display on/off.
   void FollowModes();
