@@ -8,10 +8,10 @@ void PortWriteDecoder::Decode(PortWriteRecord record) {
   if (selector == kDataRegisterSelector) {
     dataLatch = value;
   } else if (selector == kControlRegisterSelector) {
-    const bool enable = (value & 0x01) != 0;
+    const bool enable = (value & kControlEnable) != 0;
     if (enable && !strobeHigh) {
       strobeHigh = true;
-      const LcdCommand registerSelect = (value & 0x04) ? kRegisterSelectData : 0;
+      const LcdCommand registerSelect = (value & kControlRegisterSelect) ? kRegisterSelectData : 0;
       consumer(static_cast<LcdCommand>(registerSelect | dataLatch));
     } else if (!enable) {
       strobeHigh = false;

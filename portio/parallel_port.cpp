@@ -12,9 +12,9 @@ bool ParallelPortModel::Write(std::uint32_t port, std::uint8_t value, PortWriteR
 }
 
 std::uint8_t ParallelPortModel::Read(std::uint32_t port) const {
-  if (port == kParallelPortBase) return data.load();
+  if (port == kDataPort) return data.load();
   if (port == kStatusPort) return kIdleStatus;
-  if (port == kParallelPortBase + 2) return control.load();
+  if (port == kControlPort) return control.load();
   return kUnmappedRead;
 }
 
