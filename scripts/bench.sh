@@ -110,20 +110,16 @@ say "Wine prefix $out/wineprefix"
 # Made on the first run (several seconds), and started before measuring so
 # that its own start-up is over when the measuring begins.
 "$wine" wineboot --init >>"$log" 2>&1 || true
+# A quick run measures less of each.
+system_quick=() probe_quick=()
+if [ -n "$quick" ]; then
+  system_quick=(--idle-seconds 3 --updates 200 --repetitions 2)
+  probe_quick=(--idle-seconds 3 --updates 50 --repetitions 2)
+fi
 say "lptlcd.exe between a producer and a display (Wine)"
-if [ -n "$quick" ]; then
-  run system_bench "$wine" build/win64/bench/system_bench.exe \
-    --idle-seconds 3 --updates 200 --repetitions 2
-else
-  run system_bench "$wine" build/win64/bench/system_bench.exe
-fi
+run system_bench "$wine" build/win64/bench/system_bench.exe "${system_quick[@]}"
 say "the display worker's loop in-process (Wine)"
-if [ -n "$quick" ]; then
-  run idle_flush_probe "$wine" build/win64/bench/idle_flush_probe.exe \
-    --idle-seconds 3 --updates 50 --repetitions 2
-else
-  run idle_flush_probe "$wine" build/win64/bench/idle_flush_probe.exe
-fi
+run idle_flush_probe "$wine" build/win64/bench/idle_flush_probe.exe "${probe_quick[@]}"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # ---------------------------------------------------------------- table

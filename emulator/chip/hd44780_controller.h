@@ -117,13 +117,16 @@ class Hd44780Controller {
 
   std::uint8_t ddram[hd44780::kDdramSize];
   std::uint8_t cgram[hd44780::kCgramSize] = {};
-  std::uint8_t ac = 0;  // into CGRAM while inCgram, else DDRAM
+  // The address counter, into CGRAM while inCgram, else into DDRAM.
+  std::uint8_t ac = 0;
   bool inCgram = false;
-  bool increment = true;
-  bool shiftOnWrite = false;
+  // Entry Mode Set: I/D and S.
+  bool increment = true, shiftOnWrite = false;
+  // Display On/Off Control (its cursor and blink are not kept).
   bool displayOn = true;
-  bool twoLines = true;
-  bool eightBitBus = true;
+  // Function Set: N and DL (its font is not kept).
+  bool twoLines = true, eightBitBus = true;
+  // Cells the display is shifted to the left (see DisplayShift).
   int shift = 0;
   // On the 4-bit bus: the first cycle of a byte, its nibble in bits 7-4.
   bool nibblePending = false;
