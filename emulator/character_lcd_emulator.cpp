@@ -15,10 +15,12 @@ CharacterLcdEmulator::CharacterLcdEmulator(UsbDisplayDevice* device, std::uint8_
 CharacterLcdEmulator::~CharacterLcdEmulator() = default;
 
 void CharacterLcdEmulator::Execute(LcdCommand command) {
-  LcdCommand byte = 0;
-  if (!controller.CompleteByte(command, byte)) return;
-  const auto value = static_cast<std::uint8_t>(byte & 0xFF);
-  if (byte & kRegisterSelectData) {
+  if (!controller.EightBitBus()) {
+    command = controller.CompleteNibbles(command);
+    if (command == Hd44780Controller::kNoByte) return;
+  }
+  const auto value = static_cast<std::uint8_t>(command & 0xFF);
+  if (command & kRegisterSelectData) {
     WriteData(value);
   } else {
     WriteInstruction(value);

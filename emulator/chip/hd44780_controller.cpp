@@ -13,15 +13,20 @@ constexpr LcdCommand kHighNibble = 0xF0;
 
 Hd44780Controller::Hd44780Controller() { std::fill(std::begin(ddram), std::end(ddram), kSpace); }
 
-bool Hd44780Controller::CompleteNibbles(LcdCommand cycle, LcdCommand& byte) {
+LcdCommand Hd44780Controller::CompleteNibbles(LcdCommand cycle) {
   if (!nibblePending) {
     nibblePending = true;
     firstNibble = cycle;
-    return false;
+    return kNoByte;
   }
   nibblePending = false;
-  byte = static_cast<LcdCommand>((firstNibble & (kRegisterSelectData | kHighNibble)) | ((cycle & kHighNibble) >> 4));
-  return true;
+  return static_cast<LcdCommand>((firstNibble & (kRegisterSelectData | kHighNibble)) | ((cycle & kHighNibble) >> 4));
+}
+
+ControllerChange Hd44780Controller::WriteDdramAcross(std::uint8_t address) {
+  ac = NextDdramAddress(address, increment);
+  if (shiftOnWrite) ShiftDisplay(!increment);
+  return {ControllerChange::kDdramWritten, address};
 }
 
 ControllerChange Hd44780Controller::Instruction(std::uint8_t instruction) {
@@ -99,8 +104,9 @@ ControllerChange Hd44780Controller::SetDdramAddress(std::uint8_t instruction) {
   return {ControllerChange::kDdramAddressSet, ac};
 }
 
-std::uint8_t Hd44780Controller::NextDdramAddressAcross(std::uint8_t address, bool up) const {
+std::uint8_t Hd44780Controller::NextDdramAddress(std::uint8_t address, bool up) const {
   const unsigned column = address & kColumnMask;
+  if (twoLines && up && column + 1 < kTwoLineLength) return static_cast<std::uint8_t>(address + 1);
   if (!DdramAddressExists(address)) {
     // Where the datasheet says nothing: the counter counts on as seven bits.
     return static_cast<std::uint8_t>((address + (up ? 1 : -1)) & kDdramAddressMask);

@@ -44,15 +44,13 @@ class Hd44780Controller {
   // reset leaves it.
   Hd44780Controller();
 
-  // One bus cycle: true, with the whole byte in `byte`, when it completes
-  // one (every cycle on the 8-bit bus; the second of two on the 4-bit bus,
-  // which carries DB7-DB4 only, high nibble first, the byte taking the
-  // register select of its first cycle).
-  bool CompleteByte(LcdCommand cycle, LcdCommand& byte) {
-    if (!eightBitBus) return CompleteNibbles(cycle, byte);
-    byte = cycle;
-    return true;
-  }
+  // On the 8-bit bus every cycle is a whole byte.
+  bool EightBitBus() const { return eightBitBus; }
+  // A cycle on the 4-bit bus, which carries DB7-DB4 only, high nibble first:
+  // the whole byte for the second of two (it takes the register select of
+  // the first), kNoByte for the first.
+  static constexpr LcdCommand kNoByte = 0xFFFF;
+  LcdCommand CompleteNibbles(LcdCommand cycle);
 
   ControllerChange Instruction(std::uint8_t instruction);
   // Data goes where the address counter points, which then counts on.
@@ -60,9 +58,11 @@ class Hd44780Controller {
     const std::uint8_t address = ac;
     if (inCgram) return WriteCgram(data);
     ddram[address] = data;
-    ac = NextDdramAddress(address, increment);
-    if (shiftOnWrite) ShiftDisplay(!increment);
-    return {ControllerChange::kDdramWritten, address};
+    if (twoLines && increment && !shiftOnWrite && (address & hd44780::kColumnMask) + 1u < hd44780::kTwoLineLength) {
+      ac = static_cast<std::uint8_t>(address + 1);
+      return {ControllerChange::kDdramWritten, address};
+    }
+    return WriteDdramAcross(address);
   }
 
   std::uint8_t Ddram(std::uint8_t address) const { return ddram[address & hd44780::kDdramAddressMask]; }
@@ -97,7 +97,9 @@ class Hd44780Controller {
   ControllerChange FunctionSet(std::uint8_t instruction);
   ControllerChange SetCgramAddress(std::uint8_t instruction);
   ControllerChange SetDdramAddress(std::uint8_t instruction);
-  bool CompleteNibbles(LcdCommand cycle, LcdCommand& byte);
+  // The rest of a DDRAM write that does not simply step to the next address
+  // of its line: the step, and the display shift with it.
+  ControllerChange WriteDdramAcross(std::uint8_t address);
   ControllerChange WriteCgram(std::uint8_t data) {
     const std::uint8_t address = ac;
     cgram[address] = data;
@@ -105,14 +107,7 @@ class Hd44780Controller {
     return {ControllerChange::kCgramWritten, address};
   }
   // The address after `address` (or before it, counting down) in DDRAM.
-  std::uint8_t NextDdramAddress(std::uint8_t address, bool up) const {
-    if (twoLines && up && (address & hd44780::kColumnMask) + 1u < hd44780::kTwoLineLength) {
-      return static_cast<std::uint8_t>(address + 1);
-    }
-    return NextDdramAddressAcross(address, up);
-  }
-  // The same, where that is not the address above in the same line.
-  std::uint8_t NextDdramAddressAcross(std::uint8_t address, bool up) const;
+  std::uint8_t NextDdramAddress(std::uint8_t address, bool up) const;
   void ShiftDisplay(bool right);
 
   std::uint8_t ddram[hd44780::kDdramSize];

@@ -12,7 +12,7 @@ void DisplayLayout::Update(const Hd44780Controller& controller) {
   shift = controller.DisplayShift();
   displayOn = controller.DisplayOn();
   std::fill(&addressAt[0][0], &addressAt[0][0] + sizeof addressAt, kNoAddress);
-  std::fill(std::begin(places), std::end(places), Place{false, 0, 0});
+  std::fill(std::begin(places), std::end(places), Place{false, false, 0, 0});
   if (!displayOn) return;
   if (module == kDefaultModule && twoLines && shift % static_cast<int>(kTwoLineLength) == 0) {
     PlaceByColumn();
@@ -28,7 +28,8 @@ void DisplayLayout::Update(const Hd44780Controller& controller) {
       const int row = folded ? line * 2 + column / kDisplayTextColumns : line;
       const int cell = folded ? column % kDisplayTextColumns : column;
       addressAt[row][cell] = address;
-      places[address] = Place{true, static_cast<std::uint8_t>(row), static_cast<std::uint8_t>(cell)};
+      places[address] = Place{true, controller.DdramAddressExists(address), static_cast<std::uint8_t>(row),
+                              static_cast<std::uint8_t>(cell)};
     }
   }
 }
@@ -37,7 +38,7 @@ void DisplayLayout::PlaceByColumn() {
   for (unsigned address = 0; address < kDdramSize; ++address) {
     const auto row = static_cast<std::uint8_t>(address / kLine1Offset);
     const auto column = static_cast<std::uint8_t>(address & kColumnMask);
-    places[address] = Place{true, row, column};
+    places[address] = Place{true, column < kTwoLineLength, row, column};
     if (column < kScreenColumns) addressAt[row][column] = static_cast<std::uint8_t>(address);
   }
 }

@@ -18,9 +18,11 @@
 namespace lptlcd {
 
 // Where the display paints the character at a DDRAM address: a text row and
-// a column of six-pixel cells (past the edge for some).
+// a column of six-pixel cells (past the edge for some); and whether the chip
+// has that address in its present line mode.
 struct Place {
   bool shown;
+  bool chipHas;
   std::uint8_t row;
   std::uint8_t column;
 };
@@ -40,7 +42,7 @@ class DisplayLayout {
 
   // The DDRAM address the display cell shows, or kNoAddress.
   std::uint8_t AddressAt(int row, int column) const { return addressAt[row][column]; }
-  Place PlaceOf(std::uint8_t address) const { return places[address & hd44780::kDdramAddressMask]; }
+  const Place& PlaceOf(std::uint8_t address) const { return places[address & hd44780::kDdramAddressMask]; }
   bool DisplayOn() const { return displayOn; }
 
  private:

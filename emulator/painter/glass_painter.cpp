@@ -14,18 +14,20 @@ constexpr int kFurthestPosition = 255;
 }  // namespace
 
 GlassPainter::GlassPainter(UsbDisplayDevice* displayDevice, const Hd44780Controller& chip, ModuleSize module)
-    : device(displayDevice), controller(chip), layout(module), defaultModule(module == kDefaultModule) {
+    : device(displayDevice), controller(chip), layout(module) {
   layout.Update(controller);
+  textRuns = controller.Increments() && !controller.ShiftsOnWrite();
 }
 
 void GlassPainter::FollowChange(ControllerChange change) {
+  textRuns = controller.Increments() && !controller.ShiftsOnWrite();
   switch (change.kind) {
     case ControllerChange::kDdramWritten:
       CharacterWritten(change.address);
       break;
     case ControllerChange::kDdramAddressSet: {
       SendPending();
-      const Place place = layout.PlaceOf(change.address);
+      const Place& place = layout.PlaceOf(change.address);
       if (place.shown) MoveCursorTo(place);
       break;
     }
@@ -79,7 +81,7 @@ void GlassPainter::Home() {
   resumeDue = false;
 }
 
-void GlassPainter::MoveCursorTo(Place place) {
+void GlassPainter::MoveCursorTo(const Place& place) {
   resumeDue = false;
   const int x = place.column * kCellWidthPixels;
   if (x == cursorX && place.row == cursorRow) return;
@@ -89,6 +91,11 @@ void GlassPainter::MoveCursorTo(Place place) {
   cursorRow = place.row;
 }
 
+void GlassPainter::MoveRunTo(const Place& place) {
+  SendPending();
+  MoveCursorTo(place);
+}
+
 void GlassPainter::CharacterWritten(std::uint8_t address) {
   if (controller.ShiftsOnWrite()) {
     // The text shows once the display has moved; the repaint paints it there.
@@ -96,7 +103,7 @@ void GlassPainter::CharacterWritten(std::uint8_t address) {
     FollowModes();
     return;
   }
-  const Place place = layout.PlaceOf(address);
+  const Place& place = layout.PlaceOf(address);
   const std::uint8_t code = controller.Ddram(address);
   if (!controller.DdramAddressExists(address)) {
     // An address the chip lacks: the run follows on at the display's

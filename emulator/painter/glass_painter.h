@@ -62,19 +62,17 @@ class GlassPainter {
   // takes it, the cursor moved first where it stands elsewhere. What most
   // software does most of the time, kept short. False for anything else.
   bool RunTakes(std::uint8_t address) {
-    if (runByColumn || !controller.Increments() || controller.ShiftsOnWrite() ||
-        !controller.DdramAddressExists(address)) {
-      return false;
-    }
-    const Place place = layout.PlaceOf(address);
-    if (!place.shown) return false;
+    if (!textRuns || runByColumn) return false;
+    const Place& place = layout.PlaceOf(address);
+    if (!place.shown || !place.chipHas) return false;
     if (place.column * kCellWidthPixels != cursorX || place.row != cursorRow) {
-      SendPending();
-      MoveCursorTo(place);
+      MoveRunTo(place);
     }
     AddToRun(controller.Ddram(address));
     return true;
   }
+  // Sends the run so far, then moves the display's cursor to `place`.
+  void MoveRunTo(const Place& place);
   void FollowChange(ControllerChange change);
   void CharacterWritten(std::uint8_t address);
   void RowWritten(std::uint8_t address) {
@@ -85,12 +83,12 @@ class GlassPainter {
   }
   void AddToRun(std::uint8_t code) {
     resumeDue = false;
-    run[pendingText++] = hd44780::CharacterShown(code);
+    run[pendingText] = hd44780::CharacterShown(code);
     cursorX += kCellWidthPixels;
     if (cursorX >= kCursorRound) cursorX -= kCursorRound;
-    if (pendingText >= kPacketDataSize) FlushText();
+    if (++pendingText >= kPacketDataSize) FlushText();
   }
-  void MoveCursorTo(Place place);
+  void MoveCursorTo(const Place& place);
   // Follows a change of line mode, display shift or display on/off.
   void FollowModes();
   // Clear Display and Return Home put the display's cursor top left.
@@ -103,7 +101,8 @@ class GlassPainter {
   UsbDisplayDevice* device;
   const Hd44780Controller& controller;
   DisplayLayout layout;
-  bool defaultModule;
+  // Text counts up without shifting the display: runs can follow it.
+  bool textRuns = true;
 
   // Where the display's cursor stands once every pending character is sent,
   // as the runs count it: in pixels, at six a column, the column kept to

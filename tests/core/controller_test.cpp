@@ -22,8 +22,9 @@ class BothChips {
   // One enable pulse: register select and the byte on DB7-DB0.
   void Cycle(bool data, std::uint8_t bus) {
     oracle.Write(data, bus);
-    LcdCommand byte = 0;
-    if (!controller.CompleteByte(static_cast<LcdCommand>((data ? kRegisterSelectData : 0) | bus), byte)) return;
+    auto byte = static_cast<LcdCommand>((data ? kRegisterSelectData : 0) | bus);
+    if (!controller.EightBitBus()) byte = controller.CompleteNibbles(byte);
+    if (byte == Hd44780Controller::kNoByte) return;
     const auto value = static_cast<std::uint8_t>(byte & 0xFF);
     const ControllerChange change = (byte & kRegisterSelectData) ? controller.WriteData(value)
                                                                   : controller.Instruction(value);
