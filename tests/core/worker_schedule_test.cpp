@@ -38,6 +38,13 @@ TEST(WorkerScheduleTest, WaitsAndTheFineTimer) {
        {{false, kPresent, 5000, {kForever, false}}, {false, kPresent, 9000, {kForever, false}}}},
       {"text held back: the one-millisecond wait, with the fine timer",
        {{true, kPresent, 100, {1, true}}, {true, kPresent, 101, {1, true}}}},
+      // The quiet while after the wait at 100 ms ends at 100 + kFineTimerQuietMs.
+      {"a wake-up one clock step short of the quiet while's end gives the timer back",
+       {{true, kPresent, 100, {1, true}},
+        {false, kPresent, 100 + kFineTimerQuietMs - kTickCountStepMs, {kForever, false}}}},
+      {"more than a clock step short of it keeps the timer and waits for the rest",
+       {{true, kPresent, 100, {1, true}},
+        {false, kPresent, 100 + kFineTimerQuietMs - kTickCountStepMs - 1, {kTickCountStepMs + 1, true}}}},
       {"display gone, nothing held back: woken for the next search only",
        {{false, 1000, 7000, {1000, false}}, {false, 0, 8000, {0, false}}}},
       {"display gone with text held back: the one-millisecond rule all the same",
