@@ -32,7 +32,7 @@ struct CapturePass {
 // line, and one more when the mutex is free again; the pass waits on.
 constexpr DWORD kRingHeldTooLongMs = 5000;
 constexpr char kRingHeldMessage[] =
-    "Another program holds the shared buffer (VUVIrizARAccess): waiting for it\n";
+    "Another program holds the shared buffer (" LPTLCD_RING_MUTEX_NAME "): waiting for it\n";
 constexpr char kRingFreeAgainMessage[] = "The shared buffer is free again\n";
 
 // After how long a pass says that another program holds the ring, and

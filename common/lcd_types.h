@@ -12,9 +12,12 @@ using PortWriteRecord = std::uint16_t;
 // bits 0-7 = the byte, bits 9-15 zero.
 using LcdCommand = std::uint16_t;
 
-// Port selectors: the low byte of the first parallel port's register addresses.
-constexpr std::uint8_t kDataRegisterSelector = 0x78;     // port 0x378
-constexpr std::uint8_t kControlRegisterSelector = 0x7A;  // port 0x37A
+// The first parallel port's data and control registers, and their
+// selectors: the low byte of their addresses.
+constexpr std::uint32_t kDataPort = 0x378;
+constexpr std::uint32_t kControlPort = 0x37A;
+constexpr std::uint8_t kDataRegisterSelector = kDataPort & 0xFF;
+constexpr std::uint8_t kControlRegisterSelector = kControlPort & 0xFF;
 
 constexpr LcdCommand kRegisterSelectData = 0x100;
 

@@ -15,10 +15,7 @@ UsbDisplayDevice::~UsbDisplayDevice() = default;
 void UsbDisplayDevice::Reconnect(UniquePipe pipe) {
   outputPipe = std::move(pipe);
   lastWriteFailed = false;
-  // The redraw's own packets build the new mirror, the same screen again.
-  const DisplayMirror shown = mirror;
-  mirror = DisplayMirror();
-  shown.Redraw(*this);
+  redrawDue = true;
 }
 
 std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t value,
@@ -47,8 +44,8 @@ std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t val
 
 bool UsbDisplayDevice::Probe() {
   if (!HasPipe()) return false;
-  SetPosition(static_cast<std::uint8_t>(std::min(CursorX(), kFurthestPosition)),
-              static_cast<std::uint8_t>(CursorRow()));
+  SetPosition(static_cast<std::uint8_t>(std::min(mirror.CursorX(), kFurthestPosition)),
+              static_cast<std::uint8_t>(mirror.CursorRow()));
   return HasPipe();
 }
 

@@ -45,17 +45,8 @@ class UsbDisplayDevice {
 
   bool IsOpen() const { return isOpen; }
 
-  // What the display shows, as far as the packets sent tell (see
-  // DisplayMirror): whether a cell may show a custom character in an older
-  // shape, whether anything shows at all, and where its cursor stands.
-  bool MayShowOldShapes() const { return mirror.MayShowOldShapes(); }
-  bool ShowsAnything() const { return mirror.ShowsAnything(); }
-  int CursorX() const { return mirror.CursorX(); }
-  int CursorRow() const { return mirror.CursorRow(); }
-  // Paints the cells that do not show what `screen` says (the display draws
-  // a custom character only when its cell is written, so a redefined one
-  // needs its cells painted again). True if anything was sent.
-  bool PaintScreen(const ScreenCodes& screen) { return mirror.PaintScreen(*this, screen); }
+  // What the display shows, as far as the packets sent tell.
+  const DisplayMirror& Mirror() const { return mirror; }
 
   // The display sends no answers, but its pipe can go away (unplugged, or a
   // driver that gave up) or stop answering (a write not taken within
@@ -72,12 +63,17 @@ class UsbDisplayDevice {
   // what it should show, and Reconnect brings the display to it.
   void OpenWithoutPipe() { isOpen = true; }
 
-  // Takes the pipe of a display that opened again and brings it to the
-  // screen this one would show had it never gone away.
+  // Takes the pipe of a display that opened again, which shows nothing yet:
+  // RedrawDue until whoever paints the display (the emulator, at its next
+  // Flush) has brought it back to the screen the mirror keeps, and says so
+  // with Redrawn.
   void Reconnect(UniquePipe pipe);
+  bool RedrawDue() const { return redrawDue; }
+  void Redrawn() { redrawDue = false; }
 
   // Lets go of the pipe of a display that may have lost what it showed (one
-  // reset in place on resume from sleep): the next Reconnect redraws it.
+  // reset in place on resume from sleep): it is redrawn after the next
+  // Reconnect.
   void DropPipe() { outputPipe.Reset(); }
 
   // Sends a packet that changes nothing on the display (its cursor where it
@@ -92,6 +88,7 @@ class UsbDisplayDevice {
   bool isOpen = false;
   bool lastWriteFailed = false;
   bool lastWriteTimedOut = false;
+  bool redrawDue = false;
   std::uint32_t failedWrites = 0;
 };
 

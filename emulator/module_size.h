@@ -33,4 +33,16 @@ constexpr bool IsSupportedModule(ModuleSize module) {
   return false;
 }
 
+// The module shown for what a caller asks: a supported one as it is; else
+// columns outside 8-40 taken as 20, lines other than 1, 2 or 4 as 2, and 4
+// lines as 2 where that many are not supported, if that gives a supported
+// module; else the default one.
+constexpr ModuleSize ShownModule(std::uint8_t columns, std::uint8_t lines) {
+  const ModuleSize clamped{columns >= 8 && columns <= 40 ? columns : std::uint8_t{20},
+                           lines == 1 || lines == 2 || lines == 4 ? lines : std::uint8_t{2}};
+  if (IsSupportedModule(clamped)) return clamped;
+  const ModuleSize twoLines{clamped.columns, 2};
+  return IsSupportedModule(twoLines) ? twoLines : kDefaultModule;
+}
+
 }  // namespace lptlcd

@@ -12,13 +12,13 @@ bool ParallelPortModel::Write(std::uint32_t port, std::uint8_t value, PortWriteR
 }
 
 std::uint8_t ParallelPortModel::Read(std::uint32_t port) const {
-  if (port == kParallelPortBase) {
+  if (port == kDataPort) {
     const std::uint8_t lines = control.load();
     if ((lines & kControlInputMode) == 0) return data.load();
     return (lines & kControlRegisterSelect) != 0 ? kModuleDataRead : kModuleStatusRead;
   }
   if (port == kStatusPort) return kIdleStatus;
-  if (port == kParallelPortBase + 2) return control.load();
+  if (port == kControlPort) return control.load();
   return kUnmappedRead;
 }
 

@@ -10,7 +10,7 @@
 
 namespace lptlcd {
 
-constexpr std::uint32_t kParallelPortBase = 0x378;
+constexpr std::uint32_t kParallelPortBase = kDataPort;
 constexpr std::uint32_t kParallelPortLast = 0x37F;
 constexpr std::uint32_t kStatusPort = 0x379;
 

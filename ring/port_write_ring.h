@@ -9,7 +9,9 @@
 
 namespace lptlcd {
 
-constexpr char kRingMutexName[] = "VUVIrizARAccess";
+// A macro as well, so that messages can name it in their literal text.
+#define LPTLCD_RING_MUTEX_NAME "VUVIrizARAccess"
+constexpr char kRingMutexName[] = LPTLCD_RING_MUTEX_NAME;
 constexpr char kRingEventName[] = "VUVIrizAREvent";
 constexpr char kRingSectionName[] = "VUVIrizARData";
 

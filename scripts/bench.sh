@@ -123,20 +123,16 @@ if ! "$wine" reg query 'HKCU\Software\Wine\Drivers' /v Graphics 2>/dev/null | gr
   "$wineserver" -w
   "$wine" wineboot >>"$log" 2>&1 || true
 fi
+# A quick run measures less of each.
+system_quick=() probe_quick=()
+if [ -n "$quick" ]; then
+  system_quick=(--idle-seconds 3 --updates 200 --repetitions 2)
+  probe_quick=(--idle-seconds 3 --updates 50 --repetitions 2)
+fi
 say "lptlcd.exe between a producer and a display (Wine)"
-if [ -n "$quick" ]; then
-  run system_bench "$wine" build/win64/bench/system_bench.exe \
-    --idle-seconds 3 --updates 200 --repetitions 2
-else
-  run system_bench "$wine" build/win64/bench/system_bench.exe
-fi
+run system_bench "$wine" build/win64/bench/system_bench.exe "${system_quick[@]}"
 say "the display worker's loop in-process (Wine)"
-if [ -n "$quick" ]; then
-  run idle_flush_probe "$wine" build/win64/bench/idle_flush_probe.exe \
-    --idle-seconds 3 --updates 50 --repetitions 2
-else
-  run idle_flush_probe "$wine" build/win64/bench/idle_flush_probe.exe
-fi
+run idle_flush_probe "$wine" build/win64/bench/idle_flush_probe.exe "${probe_quick[@]}"
 say "the display coming back: arrival, replug, resume, a stuck write (Wine)"
 run display_return_bench "$wine" build/win64/bench/display_return_bench.exe
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)

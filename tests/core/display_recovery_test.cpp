@@ -1,5 +1,6 @@
 // A display whose pipe died: let go of at once, looked for again at most once
-// a second, and redrawn to the screen it would show had it never gone away.
+// a second, and redrawn (by the emulator's next flush) to the screen it
+// would show had it never gone away.
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,10 @@ TEST(DisplayRecoveryTest, TheDisplayIsLookedForOnceASecondAndRedrawnWhenItOpens)
   displayBack = true;
   recovery.Check(8200);
   EXPECT_EQ(searches, 4);
+  // The display opened shows nothing yet: the emulator redraws it at its
+  // next flush, which the worker makes at once (there is something pending).
+  EXPECT_TRUE(emulator.HasPending());
+  emulator.Flush();
   EXPECT_EQ(FormatPackets(second.TakeBytes()),
             (Lines{"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00", "02 02 48 69 00 00 00 00",
                    "03 00 01 00 00 00 00 00", "02 05 74 68 65 72 65 00"}));
@@ -153,6 +158,7 @@ TEST(DisplayRecoveryTest, NoticesBringTheScreenBackWithoutAWriteFromTheSoftware)
     recovery.Notice(row.notice);
     EXPECT_EQ(recovery.MsUntilNextSearch(150), 0u);
     recovery.Check(150);  // well within the second after the last check
+    emulator.Flush();     // the worker's next flush redraws a display found again
     EXPECT_EQ(FormatPackets(first.TakeBytes()), row.onFirst);
     EXPECT_EQ(searches, row.searches);
     EXPECT_EQ(FormatPackets(second.TakeBytes()), row.onSecond);

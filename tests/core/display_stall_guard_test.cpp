@@ -13,7 +13,8 @@ namespace {
 
 constexpr std::size_t kWhole = std::numeric_limits<std::size_t>::max();
 using Change = DisplayStallGuard::Change;
-static_assert(kDisplayStallGraceMs == 200, "the times below are written for a grace period of 200 ms");
+// The times below count from the grace period, whatever its length.
+constexpr std::uint32_t kGrace = kDisplayStallGraceMs;
 
 TEST(DisplayStallGuard, AWorkingDisplayGetsNoMoreRecordsThanTheQueueHasRoomFor) {
   DisplayStallGuard guard;
@@ -31,34 +32,34 @@ TEST(DisplayStallGuard, AWorkingDisplayGetsNoMoreRecordsThanTheQueueHasRoomFor) 
 TEST(DisplayStallGuard, AFullQueueWithNothingTakenForTheGracePeriodIsAStall) {
   DisplayStallGuard guard;
   EXPECT_EQ(guard.RecordsAllowed(0, 40, 1000), 0u);
-  EXPECT_EQ(guard.RecordsAllowed(0, 40, 1199), 0u);
+  EXPECT_EQ(guard.RecordsAllowed(0, 40, 1000 + kGrace - 1), 0u);
   EXPECT_FALSE(guard.Stalled());
-  EXPECT_EQ(guard.RecordsAllowed(0, 40, 1200), kWhole);
+  EXPECT_EQ(guard.RecordsAllowed(0, 40, 1000 + kGrace), kWhole);
   EXPECT_TRUE(guard.Stalled());
   EXPECT_EQ(guard.LastChange(), Change::kStalled);
   // Stays stalled, and says so only once.
-  EXPECT_EQ(guard.RecordsAllowed(0, 40, 9000), kWhole);
+  EXPECT_EQ(guard.RecordsAllowed(0, 40, 9000 + kGrace), kWhole);
   EXPECT_EQ(guard.LastChange(), Change::kNone);
   // The worker takes one command: back to holding records for it.
-  EXPECT_EQ(guard.RecordsAllowed(0, 41, 9001), 0u);
+  EXPECT_EQ(guard.RecordsAllowed(0, 41, 9001 + kGrace), 0u);
   EXPECT_FALSE(guard.Stalled());
   EXPECT_EQ(guard.LastChange(), Change::kResumed);
   // And the grace period starts again from there.
-  EXPECT_EQ(guard.RecordsAllowed(0, 41, 9200), 0u);
-  EXPECT_EQ(guard.RecordsAllowed(0, 41, 9201), kWhole);
+  EXPECT_EQ(guard.RecordsAllowed(0, 41, 9001 + 2 * kGrace - 1), 0u);
+  EXPECT_EQ(guard.RecordsAllowed(0, 41, 9001 + 2 * kGrace), kWhole);
 }
 
 TEST(DisplayStallGuard, TheGracePeriodCountsFromTheLastProgressNotFromTheFirstFullPass) {
   DisplayStallGuard guard;
   guard.RecordsAllowed(0, 5, 1000);
-  guard.RecordsAllowed(0, 6, 1150);  // the worker took one late in the period
-  EXPECT_EQ(guard.RecordsAllowed(0, 6, 1300), 0u);
-  EXPECT_EQ(guard.RecordsAllowed(0, 6, 1350), kWhole);
+  guard.RecordsAllowed(0, 6, 1000 + kGrace - 50);  // the worker took one late in the period
+  EXPECT_EQ(guard.RecordsAllowed(0, 6, 1000 + 2 * kGrace - 51), 0u);
+  EXPECT_EQ(guard.RecordsAllowed(0, 6, 1000 + 2 * kGrace - 50), kWhole);
   // Room seen again counts as progress too.
   DisplayStallGuard other;
   other.RecordsAllowed(0, 5, 1000);
-  EXPECT_EQ(other.RecordsAllowed(3, 5, 1190), 3u);
-  EXPECT_EQ(other.RecordsAllowed(0, 5, 1300), 0u);
+  EXPECT_EQ(other.RecordsAllowed(3, 5, 1000 + kGrace - 10), 3u);
+  EXPECT_EQ(other.RecordsAllowed(0, 5, 1000 + kGrace + 100), 0u);
 }
 
 TEST(DisplayStallGuard, ClockAndTakenCountWrapWithoutAFalseStall) {
@@ -67,8 +68,8 @@ TEST(DisplayStallGuard, ClockAndTakenCountWrapWithoutAFalseStall) {
   guard.RecordsAllowed(0, std::numeric_limits<std::uint32_t>::max(), nearWrap);
   EXPECT_EQ(guard.RecordsAllowed(0, 0, nearWrap + 100), 0u);  // taken wrapped to 0: progress
   EXPECT_FALSE(guard.Stalled());
-  EXPECT_EQ(guard.RecordsAllowed(0, 0, nearWrap + 299), 0u);  // 199 ms across the clock's wrap
-  EXPECT_EQ(guard.RecordsAllowed(0, 0, nearWrap + 300), kWhole);
+  EXPECT_EQ(guard.RecordsAllowed(0, 0, nearWrap + 100 + kGrace - 1), 0u);  // across the clock's wrap
+  EXPECT_EQ(guard.RecordsAllowed(0, 0, nearWrap + 100 + kGrace), kWhole);
 }
 
 }  // namespace

@@ -263,6 +263,15 @@ TEST_F(Emulator, PacketsWhereThePacketsAreThePoint) {
        {"04 07 ff 00 00 00 ff 00", "02 03 07 61 62 00 00 00", "04 07 00 00 ff 00 00 00",
         "03 00 00 00 00 00 00 00", "02 01 07 00 00 00 00 00", "03 12 00 00 00 00 00 00",
         "02 01 63 00 00 00 00 00"}},
+      // Text at an address the chip lacks (0x7C) goes on where it was put
+      // (x 104 on row 1), not where a repaint left the cursor; and the
+      // repaint does not paint over it.
+      {"a repaint between text at an address the chip lacks and more of it",
+       "g0:1f11111111111f00 i80 d00 | g0:0102040810010204 ifc | 'B' | g0:1f1f1f1f1f1f1f1f |",
+       {"04 00 7f 41 41 41 7f 00", "02 01 00 00 00 00 00 00", "04 00 10 08 84 42 21 00",
+        "03 68 01 00 00 00 00 00", "03 00 00 00 00 00 00 00", "02 01 00 00 00 00 00 00",
+        "03 68 01 00 00 00 00 00", "02 01 42 00 00 00 00 00", "04 00 ff ff ff ff ff 00",
+        "03 00 00 00 00 00 00 00", "02 01 00 00 00 00 00 00"}},
       {"Display Off with text shown: one clear", "'ab' | i08 'cd' |", {"02 02 61 62 00 00 00 00", "01 02 00 00 00 00 00 00"}},
       {"Display Off with nothing shown: nothing", "i08 'cd' |", {}},
       {"20x4: line 3 is addressed on row 3", "i94 'x'", {"03 00 02 00 00 00 00 00", "02 01 78 00 00 00 00 00"}, {20, 4}},
@@ -335,7 +344,8 @@ TEST_F(Emulator, GeometryOutOfRangeFallsBackTo20By2) {
   test::CapturedDevice captured;
   const struct {
     std::uint8_t columns, lines, wantColumns, wantLines;
-  } cases[] = {{7, 3, 20, 2}, {40, 1, 40, 1}, {8, 0, 8, 2}, {41, 2, 20, 2}, {20, 4, 20, 4}, {40, 4, 40, 2}};
+  } cases[] = {{7, 3, 20, 2}, {40, 1, 40, 1}, {8, 0, 8, 2}, {41, 2, 20, 2}, {20, 4, 20, 4}, {40, 4, 40, 2},
+               {33, 2, 20, 2}};  // within 8-40 columns, but no module the command line knows
   for (const auto& c : cases) {
     CharacterLcdEmulator emulator(&captured.Device(), c.columns, c.lines);
     EXPECT_EQ(emulator.Columns(), c.wantColumns);

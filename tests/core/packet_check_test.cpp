@@ -80,31 +80,33 @@ TEST_F(PacketCheck, PositionRowBelowTheFourthIsCaught) {
 // Packets no device builds, written out by hand: each fault, and which one
 // is named when there are several.
 TEST(PacketCheckByHand, EachFaultIsNamedWithItsPacket) {
+  // One packet, in hex, then its fault: named with the packet as packet 0.
+  const char* const single[] = {
+      // Bytes past the data must be zero.
+      "02 02 41 42 43 00 00 00: byte 4, past the data, is 0x43, not 0",
+      "03 00 01 00 00 00 00 09: byte 7, past the data, is 0x09, not 0",
+      "01 02 80 00 00 00 00 00: byte 2, past the data, is 0x80, not 0",
+      "01 47 80 01 00 00 00 00: byte 3, past the data, is 0x01, not 0",
+      "12 01 80 01 00 00 00 00: byte 3, past the data, is 0x01, not 0",
+      // Unknown commands and controls, and empty text.
+      "05 01 00 00 00 00 00 00: unknown command 0x05",
+      "00 00 00 00 00 00 00 00: unknown command 0x00",
+      "01 05 00 00 00 00 00 00: unknown control value 0x05",
+      "02 00 00 00 00 00 00 00: text packet without characters",
+  };
+  for (const std::string row : single) {
+    const std::string hex = row.substr(0, 3 * kPacketSize - 1);
+    Bytes bytes;
+    for (std::size_t at = 0; at < hex.size(); at += 3) {
+      bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(at, 2), nullptr, 16)));
+    }
+    EXPECT_EQ(Check(bytes), "packet 0 (" + hex + ")" + row.substr(hex.size()));
+  }
   const struct {
     Bytes bytes;
     const char* fault;
-  } cases[] = {
+  } several[] = {
       {{}, ""},  // nothing is sound
-      // Bytes past the data must be zero.
-      {{0x02, 0x02, 0x41, 0x42, 0x43, 0x00, 0x00, 0x00},
-       "packet 0 (02 02 41 42 43 00 00 00): byte 4, past the data, is 0x43, not 0"},
-      {{0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x09},
-       "packet 0 (03 00 01 00 00 00 00 09): byte 7, past the data, is 0x09, not 0"},
-      {{0x01, 0x02, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00},
-       "packet 0 (01 02 80 00 00 00 00 00): byte 2, past the data, is 0x80, not 0"},
-      {{0x01, 0x47, 0x80, 0x01, 0x00, 0x00, 0x00, 0x00},
-       "packet 0 (01 47 80 01 00 00 00 00): byte 3, past the data, is 0x01, not 0"},
-      {{0x12, 0x01, 0x80, 0x01, 0x00, 0x00, 0x00, 0x00},
-       "packet 0 (12 01 80 01 00 00 00 00): byte 3, past the data, is 0x01, not 0"},
-      // Unknown commands and controls, and empty text.
-      {{0x05, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
-       "packet 0 (05 01 00 00 00 00 00 00): unknown command 0x05"},
-      {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
-       "packet 0 (00 00 00 00 00 00 00 00): unknown command 0x00"},
-      {{0x01, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
-       "packet 0 (01 05 00 00 00 00 00 00): unknown control value 0x05"},
-      {{0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},
-       "packet 0 (02 00 00 00 00 00 00 00): text packet without characters"},
       // A partial packet, after the whole ones; a fault in a whole one first.
       {{0x01, 0x02, 0, 0, 0, 0, 0, 0, 0x02, 0x01, 0x41}, "partial packet at offset 8: 3 of 8 bytes"},
       {{0x01}, "partial packet at offset 0: 1 of 8 bytes"},
@@ -114,7 +116,7 @@ TEST(PacketCheckByHand, EachFaultIsNamedWithItsPacket) {
       {{0x01, 0x02, 0, 0, 0, 0, 0, 0, 0x03, 0x00, 0x05, 0, 0, 0, 0, 0, 0x04, 0x09, 0, 0, 0, 0, 0, 0},
        "packet 1 (03 00 05 00 00 00 00 00): position row 5 is not 0 to 3"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Check(c.bytes), c.fault);
+  for (const auto& c : several) EXPECT_EQ(Check(c.bytes), c.fault);
   EXPECT_EQ(CheckPackets(nullptr, 0), "");
 }
 

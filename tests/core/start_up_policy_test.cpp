@@ -1,5 +1,5 @@
-// What the program decides about its console and Windows' power management,
-// as tables.
+// What the program does to its console mode and asks of Windows' power
+// management, as tables.
 
 #include <gtest/gtest.h>
 
@@ -10,24 +10,6 @@
 
 namespace lptlcd {
 namespace {
-
-TEST(StartUpPolicyTest, AFatalMessageWaitsForAKeyOnlyInAWindowOfItsOwn) {
-  const struct {
-    std::uint32_t processesOnConsole;
-    bool inputIsConsole;
-    bool waits;
-  } cases[] = {
-      {1, true, true},    // double-clicked: the window closes with the program
-      {2, true, false},   // started from a command prompt, which stays
-      {1, false, false},  // input redirected: nobody at a keyboard
-      {0, false, false},  // no console at all (a test's child process)
-      {3, false, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ShouldWaitForKeyBeforeClosing(c.processesOnConsole, c.inputIsConsole), c.waits)
-        << c.processesOnConsole << " processes, console input " << c.inputIsConsole;
-  }
-}
 
 TEST(StartUpPolicyTest, QuickEditGoesAndNothingElseChanges) {
   const struct {

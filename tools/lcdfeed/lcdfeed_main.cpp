@@ -232,7 +232,7 @@ int ParseOptions(int argc, char** argv, Options& options) {
       options.lines.push_back(argv[++i]);
       if (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) options.lines.push_back(argv[++i]);
       for (const std::string& line : options.lines) {
-        if (line.size() > hd44780::kColumnsPerLine) {
+        if (line.size() > hd44780::kTwoLineLength) {
           return UsageError("--text lines hold at most 40 characters");
         }
       }

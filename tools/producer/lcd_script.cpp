@@ -110,7 +110,7 @@ bool ParseLcdScript(std::istream& in, Waveform waveform, std::vector<ScriptStep>
     } else if (command == "at") {
       unsigned lcdLine = 0, column = 0;
       if (!wantArgs(2) || !ParseNumber(args[0], 10, 1, hd44780::kLines - 1, lcdLine) ||
-          !ParseNumber(args[1], 10, 2, hd44780::kColumnsPerLine - 1, column)) {
+          !ParseNumber(args[1], 10, 2, hd44780::kTwoLineLength - 1, column)) {
         return fail("at needs a line 0-1 and a column 0-39");
       }
       writer.MoveTo(lcdLine, column);

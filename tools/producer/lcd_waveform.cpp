@@ -5,9 +5,8 @@
 namespace lptlcd {
 
 namespace {
-constexpr std::uint8_t kEnableBit = 0x01;
+// A line the module does not have, which some wiring uses for the backlight.
 constexpr std::uint8_t kBacklightBit = 0x02;
-constexpr std::uint8_t kRegisterSelectBit = 0x04;
 }  // namespace
 
 bool ParseWaveform(std::string_view name, Waveform& waveform) {
@@ -23,16 +22,16 @@ bool ParseWaveform(std::string_view name, Waveform& waveform) {
 }
 
 void LcdRecordWriter::Byte(bool isData, std::uint8_t value) {
-  const std::uint8_t rs = isData ? kRegisterSelectBit : 0;
+  const std::uint8_t rs = isData ? kControlRegisterSelect : 0;
   if (waveform == Waveform::kNormal) {
     records.push_back(MakeRecord(kDataRegisterSelector, value));
     records.push_back(MakeRecord(kControlRegisterSelector, rs));
-    records.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(rs | kEnableBit)));
+    records.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(rs | kControlEnable)));
     lastByteEdge = records.size();
     records.push_back(MakeRecord(kControlRegisterSelector, rs));
     return;
   }
-  const auto atRest = static_cast<std::uint8_t>(kBacklightBit | kEnableBit | rs);
+  const auto atRest = static_cast<std::uint8_t>(kBacklightBit | kControlEnable | rs);
   // Register select settles while the enable line is idle. Before the first
   // byte no rest value has been written, and writing one then would be a
   // rising edge of bit 0 for a decoder that starts with the strobe low: a
@@ -41,7 +40,7 @@ void LcdRecordWriter::Byte(bool isData, std::uint8_t value) {
     records.push_back(MakeRecord(kControlRegisterSelector, atRest));
   }
   records.push_back(MakeRecord(kDataRegisterSelector, value));
-  records.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(atRest & ~kEnableBit)));
+  records.push_back(MakeRecord(kControlRegisterSelector, static_cast<std::uint8_t>(atRest & ~kControlEnable)));
   records.push_back(MakeRecord(kControlRegisterSelector, atRest));
   lastByteEdge = records.size();
   restKnown = true;
@@ -63,7 +62,7 @@ void LcdRecordWriter::Init() {
 }
 
 bool LcdRecordWriter::MoveTo(unsigned line, unsigned column) {
-  if (line >= hd44780::kLines || column >= hd44780::kColumnsPerLine) return false;
+  if (line >= hd44780::kLines || column >= hd44780::kTwoLineLength) return false;
   const unsigned address = (line == 1 ? hd44780::kLine1Offset : 0u) + column;
   Instruction(static_cast<std::uint8_t>(hd44780::kSetDdramAddress | address));
   return true;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/lcd_types.h"
-#include "emulator/hd44780.h"
+#include "emulator/chip/hd44780.h"
 
 namespace lptlcd {
 

@@ -1,6 +1,7 @@
-// The display's mirror: the exact packets of a redraw, and that a display
-// redrawn from it (the virtual display's model stands in for it) shows
-// pixel for pixel what one that saw every packet shows.
+// Painting from the display's mirror: the exact packets of a repaint and of a
+// redraw, and that a display redrawn from it (the virtual display's model
+// stands in for it) shows pixel for pixel what one that saw every packet
+// shows.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include "device/display_mirror.h"
 #include "device/usb_display_device.h"
 #include "emulator/character_lcd_emulator.h"
+#include "emulator/painter/screen_painting.h"
 #include "tools/lcdsim/display_model.h"
 #include "tools/packets/packet_capture.h"
 #include "tools/packets/packet_text.h"
@@ -21,12 +23,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Lines = std::vector<std::string>;
 
-void ApplyAll(DisplayMirror& mirror, const Bytes& bytes) {
-  for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) {
-    mirror.Apply(bytes[at], bytes[at + 1], &bytes[at + 2], kPacketDataSize);
-  }
-}
-
 // The packets sent through a device, so that its mirror sees them.
 void ApplyAllTo(UsbDisplayDevice& device, const Bytes& bytes) {
   for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) {
@@ -34,10 +30,13 @@ void ApplyAllTo(UsbDisplayDevice& device, const Bytes& bytes) {
   }
 }
 
-Bytes RedrawOf(const DisplayMirror& mirror) {
+// The redraw of a display that was sent `sent`.
+Bytes RedrawOf(const Bytes& sent) {
   PacketCapture capture;
   UsbDisplayDevice device(capture.OpenWriter());
-  mirror.Redraw(device);
+  ApplyAllTo(device, sent);
+  capture.TakeBytes();
+  RedrawScreen(device);
   return capture.TakeBytes();
 }
 
@@ -57,7 +56,7 @@ struct RedrawCase {
   Lines redraw;
 };
 
-TEST(DisplayMirrorTest, RedrawSendsTheStartUpPacketsThenWhatShows) {
+TEST(ScreenPainting, RedrawSendsTheStartUpPacketsThenWhatShows) {
   const RedrawCase cases[] = {
       {"nothing shown", {}, {"01 01 00 00 00 00 00 00", "01 02 00 00 00 00 00 00"}},
       {"glyphs, text in runs of six, the cursor where it stands",
@@ -92,9 +91,7 @@ TEST(DisplayMirrorTest, RedrawSendsTheStartUpPacketsThenWhatShows) {
   };
   for (const RedrawCase& c : cases) {
     SCOPED_TRACE(c.name);
-    DisplayMirror mirror;
-    ApplyAll(mirror, Packets(c.sent));
-    EXPECT_EQ(FormatPackets(RedrawOf(mirror)), c.redraw);
+    EXPECT_EQ(FormatPackets(RedrawOf(Packets(c.sent))), c.redraw);
   }
 }
 
@@ -112,7 +109,7 @@ ScreenCodes ScreenOf(const Lines& rows) {
   return screen;
 }
 
-TEST(DisplayMirrorTest, PaintScreenSendsTheCellsThatAreWrongInTheFewestPackets) {
+TEST(ScreenPainting, PaintScreenSendsTheCellsThatAreWrongInTheFewestPackets) {
   const struct {
     const char* name;
     Lines sent;
@@ -123,10 +120,14 @@ TEST(DisplayMirrorTest, PaintScreenSendsTheCellsThatAreWrongInTheFewestPackets) 
       {"a custom character in an older shape; the cursor left after it",
        {"04 01 11 11 11 11 11 00", "02 02 01 41 00 00 00 00", "04 01 22 22 22 22 22 00"}, {"1A"},
        {"03 00 00 00 00 00 00 00", "02 01 01 00 00 00 00 00"}},
-      // 'A' painted off the grid at x = 2 covers parts of cells 0 and 1.
-      {"a paint off the grid: both cells it covers",
-       {"02 01 01 00 00 00 00 00", "03 02 00 00 00 00 00 00", "02 01 41 00 00 00 00 00"}, {"1A"},
-       {"03 00 00 00 00 00 00 00", "02 02 01 41 00 00 00 00"}},
+      // 'A' painted off the grid at x = 2 covers parts of cells 0 and 1: it
+      // stays where it was drawn. Cell 3, which it does not reach, is painted.
+      {"a paint off the grid is not painted over",
+       {"02 01 01 00 00 00 00 00", "03 02 00 00 00 00 00 00", "02 01 41 00 00 00 00 00"}, {"1A.x"},
+       {"03 12 00 00 00 00 00 00", "02 01 78 00 00 00 00 00"}},
+      {"a paint off the grid under a later one on it is painted again",
+       {"03 02 00 00 00 00 00 00", "02 01 41 00 00 00 00 00", "03 00 00 00 00 00 00 00", "02 01 42 00 00 00 00 00"},
+       {"x"}, {"03 00 00 00 00 00 00 00", "02 01 78 00 00 00 00 00"}},
       {"a cell to blank gets a space", {"02 03 41 42 43 00 00 00"}, {"A.C"},
        {"03 06 00 00 00 00 00 00", "02 01 20 00 00 00 00 00"}},
       {"a right cell between two wrong ones is painted through",
@@ -146,10 +147,10 @@ TEST(DisplayMirrorTest, PaintScreenSendsTheCellsThatAreWrongInTheFewestPackets) 
     UsbDisplayDevice device(capture.OpenWriter());
     ApplyAllTo(device, Packets(c.sent));
     capture.TakeBytes();
-    EXPECT_EQ(device.PaintScreen(ScreenOf(c.screen)), !c.packets.empty());
+    EXPECT_EQ(PaintScreen(device, ScreenOf(c.screen)), !c.packets.empty());
     EXPECT_EQ(FormatPackets(capture.TakeBytes()), c.packets);
     // Painted once, the screen is right: a second time sends nothing.
-    EXPECT_FALSE(device.PaintScreen(ScreenOf(c.screen)));
+    EXPECT_FALSE(PaintScreen(device, ScreenOf(c.screen)));
   }
 }
 
@@ -172,7 +173,7 @@ Shown ShownAfter(const Bytes& bytes) {
   return shown;
 }
 
-TEST(DisplayMirrorTest, ARedrawnDisplayShowsWhatOneThatSawEverythingShows) {
+TEST(ScreenPainting, ARedrawnDisplayShowsWhatOneThatSawEverythingShows) {
   // Sessions of the emulator's own packets, on every module: random
   // instructions and characters, custom characters redefined while showing,
   // far columns (whose positions wrap off the cell grid), clears and returns
@@ -210,9 +211,7 @@ TEST(DisplayMirrorTest, ARedrawnDisplayShowsWhatOneThatSawEverythingShows) {
     }
     emulator.Flush();
     const Bytes sent = capture.TakeBytes();
-    DisplayMirror mirror;
-    ApplyAll(mirror, sent);
-    const Bytes redraw = RedrawOf(mirror);
+    const Bytes redraw = RedrawOf(sent);
     const Shown expected = ShownAfter(sent);
     const Shown redrawn = ShownAfter(redraw);
     ASSERT_EQ(redrawn.pixels, expected.pixels);
@@ -225,9 +224,7 @@ TEST(DisplayMirrorTest, ARedrawnDisplayShowsWhatOneThatSawEverythingShows) {
       EXPECT_GE(redrawn.cursorX, kDisplayWidth);
     }
     // The same mirror again from the redraw: nothing is lost going round.
-    DisplayMirror again;
-    ApplyAll(again, redraw);
-    EXPECT_EQ(RedrawOf(again), redraw);
+    EXPECT_EQ(RedrawOf(redraw), redraw);
   }
 }
 

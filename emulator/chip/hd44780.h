@@ -33,14 +33,17 @@ constexpr std::uint8_t kFunctionSet8Bit2Lines = kFunctionSet | kEightBitBus | kT
 constexpr std::uint8_t kDisplayOnCursorOff = kDisplayOnOffControl | kDisplayOn;
 constexpr std::uint8_t kEntryModeIncrement = kEntryModeSet | kEntryIncrement;
 
-// DDRAM: 128 addresses, two lines of 64, line 1 from 0x40 on; 40 columns of
-// each line are the module's, 20 of them visible here.
+// DDRAM: the image is 128 addresses (seven address bits), two lines of 64,
+// line 2 from 0x40. In two-line mode each line has 40 of them (0x00-0x27,
+// 0x40-0x67), and counting runs on from the end of one into the other; in
+// one-line mode there is one line of 80 (0x00-0x4F).
 constexpr unsigned kDdramSize = 128;
 constexpr std::uint8_t kDdramAddressMask = 0x7F;
 constexpr std::uint8_t kLine1Offset = 0x40;
 constexpr std::uint8_t kColumnMask = 0x3F;  // the address within its line
-constexpr unsigned kLines = 2;
-constexpr unsigned kColumnsPerLine = 40;
+constexpr unsigned kLines = 2;  // in two-line mode
+constexpr unsigned kTwoLineLength = 40;
+constexpr unsigned kOneLineLength = 80;
 
 // CGRAM: eight custom characters of eight rows, bits 4 (leftmost) to 0 of
 // each row its five pixels.
@@ -51,6 +54,10 @@ constexpr unsigned kGlyphRows = 8;
 constexpr unsigned kGlyphColumns = 5;
 // Character codes 0-7 show the custom characters, and so do 8-15.
 constexpr unsigned kCharacterCodeAliases = 16;
+// The code whose character a code shows: 8-15 are 0-7 again.
+constexpr std::uint8_t CharacterShown(std::uint8_t code) {
+  return code < kCharacterCodeAliases ? static_cast<std::uint8_t>(code % kCustomChars) : code;
+}
 constexpr std::uint8_t kSpace = 0x20;  // what Clear Display fills DDRAM with
 
 }  // namespace lptlcd::hd44780
