@@ -3,9 +3,9 @@
 // resume from sleep) does not come back by itself: its handle is dead for
 // good, and the device lets go of it at the first failed write. While it has
 // no pipe, this looks for the display again, quietly and at most once a
-// second, and when one opens hands its pipe to the device, which redraws it.
-// The write watch says once that writes fail and once that they go through
-// again.
+// second, and when one opens hands its pipe to the device, which the
+// emulator's next flush redraws. The write watch says once that writes fail
+// and once that they go through again.
 //
 // Windows' notices make that happen while the software writes nothing: when
 // devices come or go, a packet that changes nothing tests the pipe (a dead
