@@ -11,15 +11,14 @@
 namespace lptlcd {
 
 // The messages and events, as <windows.h>, <dbt.h> and <pbt.h> number them.
-constexpr std::uint32_t kWmPowerBroadcast = 0x0218;
-constexpr std::uint32_t kWmDeviceChange = 0x0219;
-constexpr std::uint32_t kDbtDevNodesChanged = 0x0007;
-constexpr std::uint32_t kDbtDeviceArrival = 0x8000;
-constexpr std::uint32_t kDbtDeviceRemoveComplete = 0x8004;
-constexpr std::uint32_t kDbtDevTypDeviceInterface = 0x0005;
-constexpr std::uint32_t kPbtApmResumeCritical = 0x0006;
-constexpr std::uint32_t kPbtApmResumeSuspend = 0x0007;
-constexpr std::uint32_t kPbtApmResumeAutomatic = 0x0012;
+enum WindowsMessage : std::uint32_t { kWmPowerBroadcast = 0x0218, kWmDeviceChange = 0x0219 };
+enum DeviceEvent : std::uint32_t {
+  kDbtDevNodesChanged = 0x0007, kDbtDeviceArrival = 0x8000, kDbtDeviceRemoveComplete = 0x8004
+};
+enum DeviceType : std::uint32_t { kDbtDevTypDeviceInterface = 0x0005 };
+enum PowerEvent : std::uint32_t {
+  kPbtApmResumeCritical = 0x0006, kPbtApmResumeSuspend = 0x0007, kPbtApmResumeAutomatic = 0x0012
+};
 
 struct SystemMessage {
   std::uint32_t message = 0;

@@ -8,13 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "common/win32_handles.h"
-#include "notice_window.h"
+#include "device/notice_window.h"
 #include "simulator_process.h"
 #include "tools/harness/child_process.h"
 #include "tools/lcdsim/display_model.h"
@@ -149,57 +150,77 @@ TEST(LcdsimProcess, IsFoundLikeADisplayAndDrawsWhatTwoClientsSend) {
   EXPECT_TRUE(DisplayInterfacePaths().empty());
 }
 
-TEST(LcdsimProcess, WithoutThePipeTheInterfaceOpensButThePipeDoesNot) {
-  Simulator sim("nopipe");
-  ASSERT_TRUE(sim.Start("--no-pipe --stop-event " + sim.StopEventName()));
-  ASSERT_TRUE(sim.WaitForOutput("lcdsim: ready: not serving PIPE01\n", kStartBoundMs)) << sim.Output();
-  const std::vector<std::string> paths = DisplayInterfacePaths();
-  ASSERT_EQ(paths.size(), 1u);
-  EXPECT_TRUE(CanOpen(paths[0]));
-  EXPECT_FALSE(CanOpen(paths[0] + "\\PIPE01"));
-  ASSERT_TRUE(sim.RequestStop());
-  EXPECT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
-  EXPECT_TRUE(DisplayInterfacePaths().empty());
+// A display whose interface opens with nothing below it: lcdsim not
+// serving its pipe, or a display of the nopipe kind beside one served.
+TEST(LcdsimProcess, WithoutItsPipeAnInterfaceOpensButThePipeDoesNot) {
+  const struct {
+    const char* arguments;
+    const char* ready;
+    std::size_t displays;  // the last one's pipe is served when there are two
+  } rows[] = {
+      {"--no-pipe", "lcdsim: ready: not serving PIPE01\n", 1},
+      {"--display A:nopipe --display B", "lcdsim: ready: serving PIPE01\n", 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    Simulator sim("nopipe");
+    ASSERT_TRUE(sim.Start(std::string(row.arguments) + " --stop-event " + sim.StopEventName()));
+    ASSERT_TRUE(sim.WaitForOutput(row.ready, kStartBoundMs)) << sim.Output();
+    const std::vector<std::string> paths = DisplayInterfacePaths();
+    ASSERT_EQ(paths.size(), row.displays);
+    EXPECT_TRUE(CanOpen(paths[0]));
+    EXPECT_FALSE(CanOpen(paths[0] + "\\PIPE01"));
+    if (row.displays == 2) {
+      EXPECT_TRUE(CanOpen(paths[1] + "\\PIPE01"));  // served all the while
+    }
+    ASSERT_TRUE(sim.RequestStop());
+    EXPECT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
+    EXPECT_TRUE(DisplayInterfacePaths().empty());
+  }
 }
 
-TEST(LcdsimProcess, ADisplayWithoutAPipeOpensButHasNoPipeBelowIt) {
-  Simulator sim("nopipe_display");
-  ASSERT_TRUE(sim.Start("--display A:nopipe --display B --stop-event " + sim.StopEventName()));
-  ASSERT_TRUE(sim.WaitForOutput("lcdsim: ready: serving PIPE01\n", kStartBoundMs)) << sim.Output();
-  const std::vector<std::string> paths = DisplayInterfacePaths();
-  ASSERT_EQ(paths.size(), 2u);
-  EXPECT_TRUE(CanOpen(paths[0]));
-  EXPECT_FALSE(CanOpen(paths[0] + "\\PIPE01"));
-  EXPECT_TRUE(CanOpen(paths[1] + "\\PIPE01"));  // served all the while
-  ASSERT_TRUE(sim.RequestStop());
-  EXPECT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
-  EXPECT_NE(sim.Output().find("lcdsim: display A (nopipe) at " + paths[0]), std::string::npos) << sim.Output();
-  EXPECT_TRUE(DisplayInterfacePaths().empty());
+// What lptlcd's own notice window hears, counted; it listens from the first
+// test that asks on (one window a process).
+std::atomic<long> devicesChanged{0};
+std::atomic<long> resumes{0};
+
+void Count(lptlcd::DisplayNotice notice, void*) {
+  ++(notice == lptlcd::DisplayNotice::kResumed ? resumes : devicesChanged);
+}
+
+bool Listening() {
+  static const bool listening = lptlcd::StartNoticeWindow(&Count, nullptr);
+  return listening;
+}
+
+bool WaitForCount(const std::atomic<long>& counter, long count) {
+  return lptlcd::WaitFor([&] { return counter.load() >= count; }, kBoundMs);
 }
 
 // Wine says nothing when a display comes or goes: lcdsim says it to every
 // top-level window, as Windows would, once plugged and once unplugged.
 TEST(LcdsimProcess, TellsEveryWindowWhenItIsPluggedAndUnplugged) {
-  const lptlcd::test::NoticeWindow window;
-  ASSERT_TRUE(window.ok()) << "no window: does the prefix name the null display driver?";
+  ASSERT_TRUE(Listening()) << "no window: does the prefix name the null display driver?";
+  const long changedBefore = devicesChanged.load();
+  const long resumesBefore = resumes.load();
   Simulator sim("plug");
   ASSERT_TRUE(sim.Start("--stop-event " + sim.StopEventName()));
   ASSERT_TRUE(sim.WaitForOutput("lcdsim: ready: serving PIPE01\n", kStartBoundMs)) << sim.Output();
-  ASSERT_TRUE(window.WaitForDeviceNodesChanged(1, kBoundMs));
-  EXPECT_EQ(window.Resumes(), 0);
+  ASSERT_TRUE(WaitForCount(devicesChanged, changedBefore + 1));
+  EXPECT_EQ(resumes.load(), resumesBefore);
   EXPECT_EQ(DisplayInterfacePaths().size(), 1u);
 
   ASSERT_TRUE(sim.RequestStop());
   ASSERT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
-  EXPECT_TRUE(window.WaitForDeviceNodesChanged(2, kBoundMs)) << window.DeviceNodesChanged();
+  EXPECT_TRUE(WaitForCount(devicesChanged, changedBefore + 2)) << devicesChanged.load();
   EXPECT_TRUE(DisplayInterfacePaths().empty());
 }
 
 // A resume from sleep: the display comes back blank and without its custom
 // characters, on the same pipe connection, and every window hears of it.
 TEST(LcdsimProcess, PlaysAResumeWithTheDisplayResetInPlace) {
-  const lptlcd::test::NoticeWindow window;
-  ASSERT_TRUE(window.ok()) << "no window: does the prefix name the null display driver?";
+  ASSERT_TRUE(Listening()) << "no window: does the prefix name the null display driver?";
+  const long resumesBefore = resumes.load();
   Simulator sim("resume");
   ASSERT_TRUE(sim.StartServing()) << sim.Output();
   const std::vector<std::string> paths = DisplayInterfacePaths();
@@ -219,7 +240,7 @@ TEST(LcdsimProcess, PlaysAResumeWithTheDisplayResetInPlace) {
       << sim.Text();
 
   ASSERT_TRUE(sim.PlayResume()) << sim.Output();
-  EXPECT_TRUE(window.WaitForResumes(1, kBoundMs));
+  EXPECT_TRUE(WaitForCount(resumes, resumesBefore + 1));
   EXPECT_TRUE(sim.WaitForText(blank)) << sim.Text();
 
   // The same connection still draws, from the home position, and glyph 3 is
@@ -236,7 +257,7 @@ TEST(LcdsimProcess, PlaysAResumeWithTheDisplayResetInPlace) {
   ASSERT_EQ(sim.WaitForExit(kBoundMs), 0) << sim.Output();
   EXPECT_EQ(sim.Packets().size(), 3u);
   EXPECT_NE(sim.Output().find("lcdsim: stopped after 3 packets (0 ignored)"), std::string::npos) << sim.Output();
-  EXPECT_EQ(window.Resumes(), 1);
+  EXPECT_EQ(resumes.load(), resumesBefore + 1);
 }
 
 TEST(LcdsimProcess, StopsByItselfAtTheTimeLimitAndWritesThePicture) {

@@ -203,23 +203,25 @@ void RunUntilStopped(Simulator& simulator, const lptlcd::sim::SimOptions& option
 
 int Run(const lptlcd::sim::SimOptions& options) {
   Simulator simulator;
+  // The events a test names to pause the reading (manual reset: it holds
+  // while set) and to play a resume (auto-reset: once a setting).
   lptlcd::UniqueKernelHandle pauseEvent;
-  if (!options.pauseEvent.empty()) {
-    pauseEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, options.pauseEvent.c_str()));
-    if (!pauseEvent) {
-      Say("lcdsim: cannot create the pause event %s\n", options.pauseEvent);
-      return kExitFailure;
-    }
-    simulator.SetPauseEvent(pauseEvent.Get());
-  }
   lptlcd::UniqueKernelHandle resumeEvent;
-  if (!options.resumeEvent.empty()) {
-    resumeEvent.Reset(CreateEventA(nullptr, FALSE, FALSE, options.resumeEvent.c_str()));
-    if (!resumeEvent) {
-      Say("lcdsim: cannot create the resume event %s\n", options.resumeEvent);
+  const struct {
+    const std::string& name;
+    BOOL manualReset;
+    lptlcd::UniqueKernelHandle& event;
+    const char* what;
+  } events[] = {{options.pauseEvent, TRUE, pauseEvent, "pause"}, {options.resumeEvent, FALSE, resumeEvent, "resume"}};
+  for (const auto& named : events) {
+    if (named.name.empty()) continue;
+    named.event.Reset(CreateEventA(nullptr, named.manualReset, FALSE, named.name.c_str()));
+    if (!named.event) {
+      Say(("lcdsim: cannot create the " + std::string(named.what) + " event %s\n").c_str(), named.name);
       return kExitFailure;
     }
   }
+  if (pauseEvent) simulator.SetPauseEvent(pauseEvent.Get());
   if (!options.logPath.empty() && !simulator.OpenLog(options.logPath)) {
     Say("lcdsim: cannot write the log %s\n", options.logPath);
     return kExitFailure;
