@@ -44,10 +44,10 @@ void Report(const char* format, Args... args) {
 // only for a broken set; the search goes on past such an index, but not forever.
 constexpr DWORD kMaxInterfaceIndex = 4096;
 
-UniqueFileHandle OpenForReadWrite(const char* path) {
+UniqueFileHandle OpenForReadWrite(const char* path, DWORD flags = 0) {
   return UniqueFileHandle(::CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
+                                        flags, nullptr));
 }
 
 // Opens one interface of the set: copies its path into `path` and opens it for
@@ -126,9 +126,7 @@ UniqueFileHandle OpenPipeBelow(const char* interfacePath, const char* pipeName) 
   if (interfacePath != devicePath) std::memcpy(devicePath, interfacePath, pathLength);
   devicePath[pathLength] = '\\';
   std::memcpy(devicePath + pathLength + 1, pipeName, nameLength + 1);
-  UniqueFileHandle pipe(::CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OVERLAPPED, nullptr));
+  UniqueFileHandle pipe = OpenForReadWrite(devicePath, FILE_FLAG_OVERLAPPED);
   if (pipe) {
     std::memcpy(displayInterface, devicePath, pathLength);
     displayInterface[pathLength] = '\0';

@@ -28,8 +28,8 @@ PipeWrite WriteToPipe(PipeHandle pipe, const std::uint8_t* bytes, std::size_t si
   if (current->done == nullptr) return PipeWrite::kFailed;
   WriteInFlight& write = *current;
   write.overlapped = OVERLAPPED{};
+  // WriteFile resets the event as the write begins.
   write.overlapped.hEvent = write.done;
-  ::ResetEvent(write.done);
   for (std::size_t i = 0; i < size; ++i) write.bytes[i] = bytes[i];
 
   const HANDLE handle = static_cast<HANDLE>(pipe);

@@ -42,11 +42,10 @@ std::uint8_t UsbDisplayDevice::SendPacket(std::uint8_t command, std::uint8_t val
   return carried;
 }
 
-bool UsbDisplayDevice::Probe() {
-  if (!HasPipe()) return false;
+void UsbDisplayDevice::Probe() {
+  if (!HasPipe()) return;
   SetPosition(static_cast<std::uint8_t>(std::min(mirror.CursorX(), kFurthestPosition)),
               static_cast<std::uint8_t>(mirror.CursorRow()));
-  return HasPipe();
 }
 
 std::uint8_t UsbDisplayDevice::WriteBlock(const std::uint8_t* data, std::uint8_t count) {

@@ -77,9 +77,9 @@ class UsbDisplayDevice {
   void DropPipe() { outputPipe.Reset(); }
 
   // Sends a packet that changes nothing on the display (its cursor where it
-  // stands), so that a pipe that died unnoticed shows itself; false if the
-  // display has no pipe after it.
-  bool Probe();
+  // stands), so that a pipe that died unnoticed shows itself as a failed
+  // write. Nothing without a pipe.
+  void Probe();
 
  private:
   UniquePipe outputPipe;  // closed with the device, or when a write fails
